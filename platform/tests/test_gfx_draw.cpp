@@ -30,7 +30,7 @@ TEST(GfxRectList, SubtractAndUnionStayDisjoint) {
   RectList u = disjointUnion({Rect{0, 0, 10, 10}, Rect{5, 5, 15, 15}, Rect{2, 2, 3, 3}, Rect{}});
   EXPECT_EQ(listArea(u), 100 + 100 - 25);
   for (size_t i = 0; i < u.size(); ++i)
-    for (size_t j = i + 1; j < u.size(); ++j) EXPECT_TRUE(intersect(u[i], u[j]).isEmpty());
+    for (size_t j = i + 1; j < u.size(); ++j) EXPECT_TRUE(intersectRects(u[i], u[j]).empty());
   subtractFromList(&u, Rect{0, 0, 15, 8});
   EXPECT_EQ(listArea(u), 2 * 10 + 7 * 10 - 2 * 5);
   EXPECT_TRUE(listContains(u, Point{14, 14}));

@@ -93,7 +93,7 @@ void DeviceContext::updateClip() {
   }
 }
 
-Rect DeviceContext::toSurface(const Rect& r) const { return r.offset(origin_.x, origin_.y); }
+Rect DeviceContext::toSurface(const Rect& r) const { return offsetSaturated(r, origin_.x, origin_.y); }
 
 Pixel DeviceContext::getPixel(int32_t x, int32_t y) const {
   if (!target_) return 0;
@@ -103,13 +103,13 @@ Pixel DeviceContext::getPixel(int32_t x, int32_t y) const {
 }
 
 void DeviceContext::setPixel(int32_t x, int32_t y, ColorRef c) {
-  Rect r = toSurface(Rect{x, y, Rect::sat(int64_t{x} + 1), Rect::sat(int64_t{y} + 1)});
+  Rect r = toSurface(Rect{x, y, saturate32(int64_t{x} + 1), saturate32(int64_t{y} + 1)});
   fillSurfaceRect(r, pixelFromColorRef(c));
 }
 
 void DeviceContext::fillSurfaceRect(const Rect& surfaceRect, Pixel p) {
   if (!target_) return;
-  for (const Rect& c : effective_) target_->fill(intersect(surfaceRect, c), p);
+  for (const Rect& c : effective_) target_->fill(intersectRects(surfaceRect, c), p);
 }
 
 void DeviceContext::fillRect(const Rect& r, const Brush& brush) {
@@ -122,7 +122,7 @@ void DeviceContext::moveTo(int32_t x, int32_t y) { current_ = Point{x, y}; }
 void DeviceContext::plotPen(int64_t x, int64_t y) {
   const int64_t w = std::clamp<int32_t>(pen_.width, 1, 64);
   const int64_t x0 = x + origin_.x - (w - 1) / 2, y0 = y + origin_.y - (w - 1) / 2;
-  fillSurfaceRect(Rect{Rect::sat(x0), Rect::sat(y0), Rect::sat(x0 + w), Rect::sat(y0 + w)},
+  fillSurfaceRect(Rect{saturate32(x0), saturate32(y0), saturate32(x0 + w), saturate32(y0 + w)},
                   pixelFromColorRef(pen_.color));
 }
 
@@ -135,7 +135,7 @@ void DeviceContext::lineTo(int32_t x, int32_t y) {
   auto far = [](double v) { return std::fabs(v) > static_cast<double>(kDirectLineLimit); };
   if (far(x0) || far(y0) || far(x1) || far(y1)) {
     // Clip the segment (Liang-Barsky) to the drawable area plus the pen width.
-    Rect b = listBounds(effective_).offset(-origin_.x, -origin_.y);
+    Rect b = offsetSaturated(listBounds(effective_), -int64_t{origin_.x}, -int64_t{origin_.y});
     const double m = 65;
     const double minX = b.left - m, maxX = b.right + m, minY = b.top - m, maxY = b.bottom + m;
     double t0 = 0, t1 = 1;
@@ -183,51 +183,51 @@ void DeviceContext::lineTo(int32_t x, int32_t y) {
 }
 
 void DeviceContext::rectangle(const Rect& r) {
-  if (r.isEmpty()) return;
+  if (r.empty()) return;
   const Rect s = toSurface(r);
   Rect inner = s;
   if (pen_.style != PenStyle::Null) {
     const int32_t w = std::clamp<int32_t>(pen_.width, 1, 64);
     const Pixel p = pixelFromColorRef(pen_.color);
-    const int32_t top2 = Rect::sat(int64_t{s.top} + w), bottom2 = Rect::sat(int64_t{s.bottom} - w);
-    const int32_t left2 = Rect::sat(int64_t{s.left} + w), right2 = Rect::sat(int64_t{s.right} - w);
+    const int32_t top2 = saturate32(int64_t{s.top} + w), bottom2 = saturate32(int64_t{s.bottom} - w);
+    const int32_t left2 = saturate32(int64_t{s.left} + w), right2 = saturate32(int64_t{s.right} - w);
     fillSurfaceRect(Rect{s.left, s.top, s.right, std::min(top2, s.bottom)}, p);
     fillSurfaceRect(Rect{s.left, std::max(bottom2, s.top), s.right, s.bottom}, p);
     fillSurfaceRect(Rect{s.left, s.top, std::min(left2, s.right), s.bottom}, p);
     fillSurfaceRect(Rect{std::max(right2, s.left), s.top, s.right, s.bottom}, p);
     inner = Rect{left2, top2, right2, bottom2};
   }
-  if (!brush_.null && !inner.isEmpty()) fillSurfaceRect(inner, pixelFromColorRef(brush_.color));
+  if (!brush_.null && !inner.empty()) fillSurfaceRect(inner, pixelFromColorRef(brush_.color));
 }
 
 void DeviceContext::copyFrom(const Rect& dest, const DeviceContext& src, Point srcPos) {
   if (!src.target_) return;
-  const Rect srcRect = Rect{srcPos.x, srcPos.y, Rect::sat(int64_t{srcPos.x} + dest.width()),
-                            Rect::sat(int64_t{srcPos.y} + dest.height())}
-                           .offset(src.origin_.x, src.origin_.y);
+  const Rect srcRect = offsetSaturated(Rect{srcPos.x, srcPos.y, saturate32(int64_t{srcPos.x} + spanX(dest)),
+                                            saturate32(int64_t{srcPos.y} + spanY(dest))},
+                                       src.origin_.x, src.origin_.y);
   // Keep the 1:1 mapping even where saturation shortened the source span.
   Rect d = dest;
-  d.right = Rect::sat(int64_t{d.left} + srcRect.width());
-  d.bottom = Rect::sat(int64_t{d.top} + srcRect.height());
+  d.right = saturate32(int64_t{d.left} + spanX(srcRect));
+  d.bottom = saturate32(int64_t{d.top} + spanY(srcRect));
   stretchImpl(d, *src.target_, srcRect, kModeCopy, 0, {});
 }
 
 void DeviceContext::stretchFrom(const Rect& dest, const DeviceContext& src, const Rect& srcRect) {
   if (!src.target_) return;
-  stretchImpl(dest, *src.target_, srcRect.offset(src.origin_.x, src.origin_.y), kModeCopy, 0, {});
+  stretchImpl(dest, *src.target_, offsetSaturated(srcRect, src.origin_.x, src.origin_.y), kModeCopy, 0, {});
 }
 
 void DeviceContext::copyKeyed(const Rect& dest, const DeviceContext& src, const Rect& srcRect,
                               ColorRef key) {
   if (!src.target_) return;
-  stretchImpl(dest, *src.target_, srcRect.offset(src.origin_.x, src.origin_.y), kModeKeyed, key,
+  stretchImpl(dest, *src.target_, offsetSaturated(srcRect, src.origin_.x, src.origin_.y), kModeKeyed, key,
               {});
 }
 
 void DeviceContext::blendFrom(const Rect& dest, const DeviceContext& src, const Rect& srcRect,
                               BlendParams params) {
   if (!src.target_) return;
-  stretchImpl(dest, *src.target_, srcRect.offset(src.origin_.x, src.origin_.y), kModeBlend, 0,
+  stretchImpl(dest, *src.target_, offsetSaturated(srcRect, src.origin_.x, src.origin_.y), kModeBlend, 0,
               params);
 }
 
@@ -251,10 +251,10 @@ void DeviceContext::drawImage(const Image& image, const Rect& dest, uint8_t alph
 
 void DeviceContext::stretchImpl(const Rect& destLogical, const Surface& srcIn, const Rect& srcRect,
                                 int mode, ColorRef key, BlendParams params) {
-  if (!target_ || srcIn.isEmpty()) return;
+  if (!target_ || srcIn.empty()) return;
   const Rect dest = toSurface(destLogical);
-  const int64_t dw = dest.width(), dh = dest.height();
-  const int64_t sw = srcRect.width(), sh = srcRect.height();
+  const int64_t dw = spanX(dest), dh = spanY(dest);
+  const int64_t sw = spanX(srcRect), sh = spanY(srcRect);
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
   if (mode == kModeBlend && params.constantAlpha == 0) return;
 
@@ -271,8 +271,8 @@ void DeviceContext::stretchImpl(const Rect& destLogical, const Surface& srcIn, c
   std::vector<int32_t> columns;
 
   for (const Rect& clip : effective_) {
-    const Rect area = intersect(dest, clip);
-    if (area.isEmpty()) continue;
+    const Rect area = intersectRects(dest, clip);
+    if (area.empty()) continue;
     if (oneToOne && mode == kModeCopy) {
       // Rows and columns map 1:1: copy the part that exists in the source.
       const int64_t offX = int64_t{srcRect.left} - dest.left, offY = int64_t{srcRect.top} - dest.top;
@@ -290,7 +290,7 @@ void DeviceContext::stretchImpl(const Rect& destLogical, const Surface& srcIn, c
       }
       continue;
     }
-    columns.resize(static_cast<size_t>(area.width()));
+    columns.resize(static_cast<size_t>(spanX(area)));
     for (int64_t x = area.left; x < area.right; ++x) {
       const int64_t sx = srcRect.left + mapIndex(x - dest.left, dw, sw);
       columns[static_cast<size_t>(x - area.left)] =

@@ -85,11 +85,11 @@ std::u32string ellipsize(FontImpl& f, std::u32string line, int64_t maxWidth, boo
 void drawGlyph(Surface& s, const RectList& clip, const Glyph& g, int64_t x, int64_t y,
                Pixel color) {
   if (g.width <= 0 || g.height <= 0) return;
-  const Rect box = Rect{Rect::sat(x + g.left), Rect::sat(y - g.top),
-                        Rect::sat(x + g.left + g.width), Rect::sat(y - g.top + g.height)};
+  const Rect box = Rect{saturate32(x + g.left), saturate32(y - g.top),
+                        saturate32(x + g.left + g.width), saturate32(y - g.top + g.height)};
   const int64_t gx = x + g.left, gy = y - g.top;
   for (const Rect& c : clip) {
-    const Rect a = intersect(box, c);
+    const Rect a = intersectRects(box, c);
     for (int32_t py = a.top; py < a.bottom; ++py) {
       const uint8_t* cov = g.coverage.data() + static_cast<size_t>(py - gy) * g.width;
       Pixel* row = s.row(py);
@@ -109,8 +109,8 @@ int32_t DeviceContext::drawText(StringView16 text, Rect* rect, uint32_t format) 
   FontImpl& f = font_->impl();
   const TextMetrics& m = f.metrics();
   const int64_t lineHeight = std::max(1, m.height);
-  const int64_t rectWidth = std::max<int64_t>(0, rect->width());
-  const int64_t rectHeight = std::max<int64_t>(0, rect->height());
+  const int64_t rectWidth = std::max<int64_t>(0, spanX(*rect));
+  const int64_t rectHeight = std::max<int64_t>(0, spanY(*rect));
 
   std::u32string all = decodeUtf16(text);
   if (!(format & kNoPrefix)) all = stripPrefixes(all);
@@ -136,8 +136,8 @@ int32_t DeviceContext::drawText(StringView16 text, Rect* rect, uint32_t format) 
   if (format & kCalcRect) {
     int64_t widest = 0;
     for (const auto& l : lines) widest = std::max(widest, widthOf(f, l));
-    rect->right = Rect::sat(int64_t{rect->left} + widest);
-    rect->bottom = Rect::sat(int64_t{rect->top} + lineHeight * static_cast<int64_t>(lines.size()));
+    rect->right = saturate32(int64_t{rect->left} + widest);
+    rect->bottom = saturate32(int64_t{rect->top} + lineHeight * static_cast<int64_t>(lines.size()));
     return static_cast<int32_t>(std::min<int64_t>(lineHeight * lines.size(), INT32_MAX));
   }
 
@@ -172,8 +172,8 @@ int32_t DeviceContext::drawText(StringView16 text, Rect* rect, uint32_t format) 
     else if (format & kRight) x = int64_t{rect->right} - w;
     const int64_t sx = x + origin_.x, sy = y + origin_.y;
     if (bkMode_ == BackgroundMode::Opaque) {
-      const Rect box{Rect::sat(sx), Rect::sat(sy), Rect::sat(sx + w), Rect::sat(sy + lineHeight)};
-      for (const Rect& c : clip) target_->fill(intersect(box, c), background);
+      const Rect box{saturate32(sx), saturate32(sy), saturate32(sx + w), saturate32(sy + lineHeight)};
+      for (const Rect& c : clip) target_->fill(intersectRects(box, c), background);
     }
     int64_t pen = sx;
     for (char32_t c : line) {
@@ -187,7 +187,7 @@ int32_t DeviceContext::drawText(StringView16 text, Rect* rect, uint32_t format) 
 }
 
 void DeviceContext::textOut(int32_t x, int32_t y, StringView16 text) {
-  Rect r{x, y, Rect::sat(int64_t{x} + INT32_MAX), Rect::sat(int64_t{y} + INT32_MAX)};
+  Rect r{x, y, saturate32(int64_t{x} + INT32_MAX), saturate32(int64_t{y} + INT32_MAX)};
   drawText(text, &r, kSingleLine | kNoPrefix | kNoClip);
 }
 

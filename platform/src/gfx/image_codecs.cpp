@@ -75,7 +75,7 @@ Status decodePng(std::string_view bytes, Image* out) {
 }
 
 Status encodePng(const Surface& pixels, bool withAlpha, std::string* out) {
-  if (pixels.isEmpty()) return E_INVALIDARG;
+  if (pixels.empty()) return E_INVALIDARG;
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
@@ -233,7 +233,7 @@ Status decodeJpeg(std::string_view bytes, Image* out) {
 }
 
 Status encodeJpeg(const Surface& pixels, int quality, std::string* out) {
-  if (pixels.isEmpty()) return E_INVALIDARG;
+  if (pixels.empty()) return E_INVALIDARG;
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
   const bool ok = encodeJpegInto(pixels, std::clamp(quality, 1, 100), &buffer, &size);

@@ -3,9 +3,9 @@
 namespace plat {
 
 void subtractRect(const Rect& a, const Rect& b, RectList* out) {
-  if (a.isEmpty()) return;
-  Rect i = intersect(a, b);
-  if (i.isEmpty()) {
+  if (a.empty()) return;
+  Rect i = intersectRects(a, b);
+  if (i.empty()) {
     out->push_back(a);
     return;
   }
@@ -18,7 +18,7 @@ void subtractRect(const Rect& a, const Rect& b, RectList* out) {
 }
 
 void subtractFromList(RectList* list, const Rect& cut) {
-  if (cut.isEmpty()) return;
+  if (cut.empty()) return;
   RectList result;
   result.reserve(list->size() + 4);
   for (const Rect& r : *list) subtractRect(r, cut, &result);
@@ -28,7 +28,7 @@ void subtractFromList(RectList* list, const Rect& cut) {
 RectList disjointUnion(const RectList& rects) {
   RectList accepted;
   for (const Rect& r : rects) {
-    if (r.isEmpty()) continue;
+    if (r.empty()) continue;
     RectList pieces{r};
     for (const Rect& a : accepted) {
       subtractFromList(&pieces, a);
@@ -42,8 +42,8 @@ RectList disjointUnion(const RectList& rects) {
 RectList intersectList(const RectList& list, const Rect& r) {
   RectList out;
   for (const Rect& a : list) {
-    Rect i = intersect(a, r);
-    if (!i.isEmpty()) out.push_back(i);
+    Rect i = intersectRects(a, r);
+    if (!i.empty()) out.push_back(i);
   }
   return out;
 }
@@ -52,8 +52,8 @@ RectList intersectLists(const RectList& a, const RectList& b) {
   RectList out;
   for (const Rect& x : a)
     for (const Rect& y : b) {
-      Rect i = intersect(x, y);
-      if (!i.isEmpty()) out.push_back(i);
+      Rect i = intersectRects(x, y);
+      if (!i.empty()) out.push_back(i);
     }
   return out;
 }
@@ -62,8 +62,8 @@ RectList offsetList(const RectList& list, int64_t dx, int64_t dy) {
   RectList out;
   out.reserve(list.size());
   for (const Rect& r : list) {
-    Rect o = r.offset(dx, dy);
-    if (!o.isEmpty()) out.push_back(o);
+    Rect o = offsetSaturated(r, dx, dy);
+    if (!o.empty()) out.push_back(o);
   }
   return out;
 }
@@ -76,14 +76,14 @@ bool listContains(const RectList& list, Point p) {
 
 Rect listBounds(const RectList& list) {
   Rect b;
-  for (const Rect& r : list) b = boundingUnion(b, r);
+  for (const Rect& r : list) b = b.unite(r);
   return b;
 }
 
 int64_t listArea(const RectList& disjoint) {
   int64_t area = 0;
   for (const Rect& r : disjoint)
-    if (!r.isEmpty()) area += r.width() * r.height();
+    if (!r.empty()) area += spanX(r) * spanY(r);
   return area;
 }
 

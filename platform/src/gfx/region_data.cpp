@@ -33,7 +33,7 @@ Status parseRegionData(std::string_view block, RectList* rects) {
     const size_t at = kRegionHeaderSize + size_t{kRegionRectBytes} * i;
     Rect r{readI32(block, at), readI32(block, at + 4), readI32(block, at + 8),
            readI32(block, at + 12)};
-    if (!r.isEmpty()) out.push_back(r);
+    if (!r.empty()) out.push_back(r);
   }
   rects->swap(out);
   return S_OK;
@@ -49,6 +49,20 @@ Status loadRegionFile(const std::filesystem::path& hostPath, RectList* rects) {
   std::string bytes(static_cast<size_t>(size), '\0');
   if (!in.read(bytes.data(), static_cast<std::streamsize>(size))) return E_DATA_INVALID;
   return parseRegionData(bytes, rects);
+}
+
+Status parseRegionData(std::string_view block, Region* region) {
+  RectList rects;
+  const Status st = parseRegionData(block, &rects);
+  if (succeeded(st)) *region = Region::fromRects(rects);
+  return st;
+}
+
+Status loadRegionFile(const std::filesystem::path& hostPath, Region* region) {
+  RectList rects;
+  const Status st = loadRegionFile(hostPath, &rects);
+  if (succeeded(st)) *region = Region::fromRects(rects);
+  return st;
 }
 
 std::string encodeRegionData(const RectList& rects) {

@@ -29,7 +29,7 @@ void Surface::setPixel(int32_t x, int32_t y, Pixel p) {
 }
 
 void Surface::fill(const Rect& r, Pixel p) {
-  Rect c = intersect(r, bounds());
+  Rect c = r.intersect(bounds());
   for (int32_t y = c.top; y < c.bottom; ++y) std::fill(row(y) + c.left, row(y) + c.right, p);
 }
 

@@ -16,7 +16,7 @@
 
 #include "plat/gfx/color.h"
 #include "plat/gfx/font.h"
-#include "plat/gfx/geometry.h"
+#include "plat/geometry.h"
 #include "plat/gfx/objects.h"
 #include "plat/gfx/rect_list.h"
 #include "plat/gfx/surface.h"

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "plat/gfx/geometry.h"
+#include "plat/geometry.h"
 #include "plat/status.h"
 #include "plat/text.h"
 

@@ -2,11 +2,26 @@
 // device contexts, visible parts of windows in the compositor, and shapes
 // read from region data.
 #pragma once
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
-#include "plat/gfx/geometry.h"
+#include "plat/geometry.h"
 
 namespace plat {
+
+// Rectangle arithmetic that stays exact for extreme coordinates: spans in
+// 64 bits, moves that saturate at the 32-bit limits.
+constexpr int64_t spanX(const Rect& r) { return int64_t{r.right} - r.left; }
+constexpr int64_t spanY(const Rect& r) { return int64_t{r.bottom} - r.top; }
+constexpr int32_t saturate32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+constexpr Rect offsetSaturated(const Rect& r, int64_t dx, int64_t dy) {
+  return Rect{saturate32(r.left + dx), saturate32(r.top + dy), saturate32(r.right + dx),
+              saturate32(r.bottom + dy)};
+}
+constexpr Rect intersectRects(const Rect& a, const Rect& b) { return a.intersect(b); }
 
 using RectList = std::vector<Rect>;
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "plat/gfx/rect_list.h"
+#include "plat/region.h"
 #include "plat/status.h"
 
 namespace plat {
@@ -26,6 +27,9 @@ Status parseRegionData(std::string_view block, RectList* rects);
 // Reads a region file whole (bounded size) and parses it. E_FILE_NOT_FOUND
 // when it cannot be opened.
 Status loadRegionFile(const std::filesystem::path& hostPath, RectList* rects);
+// The same, producing a region (the union of the rectangles).
+Status parseRegionData(std::string_view block, Region* region);
+Status loadRegionFile(const std::filesystem::path& hostPath, Region* region);
 // Builds a block for the rectangles (for tools and tests writing region files).
 std::string encodeRegionData(const RectList& rects);
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "plat/gfx/color.h"
-#include "plat/gfx/geometry.h"
+#include "plat/geometry.h"
 #include "plat/status.h"
 
 namespace plat {
@@ -25,7 +25,7 @@ class Surface {
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
   Rect bounds() const { return Rect{0, 0, width_, height_}; }
-  bool isEmpty() const { return width_ == 0 || height_ == 0; }
+  bool empty() const { return width_ == 0 || height_ == 0; }
 
   Pixel* row(int32_t y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
   const Pixel* row(int32_t y) const { return pixels_.data() + static_cast<size_t>(y) * width_; }

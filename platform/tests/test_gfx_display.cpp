@@ -1,4 +1,4 @@
-// The SDL2 back end on SDL's off-screen video driver and dummy audio driver:
+// The SDL2 back end on SDL's dummy video driver and dummy audio driver:
 // frames are shown, mouse input becomes touch input in frame pixels (through
 // the scale), keys are named, closing the window is a quit request.
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ namespace {
 class DisplayTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
   }
   std::vector<DisplayEvent> drain(SdlDisplay& d) {

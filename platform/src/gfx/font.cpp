@@ -16,6 +16,7 @@
 
 #include "gfx/font_impl.h"
 #include "gfx/gdi_counts.h"
+#include "plat/paths.h"
 
 namespace plat {
 
@@ -423,6 +424,16 @@ Status addFontResource(const std::filesystem::path& hostPath) {
   if (file.faces.empty()) return E_DATA_INVALID;
   s.privateFiles.push_back(std::move(file));
   return S_OK;
+}
+
+Status addDeviceFontResource(StringView16 devicePath) {
+  const auto host = toHostPath(devicePath);
+  return host ? addFontResource(*host) : E_PATH_NOT_FOUND;
+}
+
+Status removeDeviceFontResource(StringView16 devicePath) {
+  const auto host = toHostPath(devicePath);
+  return host ? removeFontResource(*host) : E_PATH_NOT_FOUND;
 }
 
 Status removeFontResource(const std::filesystem::path& hostPath) {

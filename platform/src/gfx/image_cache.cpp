@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "plat/gfx/image.h"
+#include "plat/paths.h"
 
 namespace plat {
 
@@ -41,6 +42,15 @@ ImagePtr cachedImage(const std::filesystem::path& hostPath, Status* status) {
   std::lock_guard lock(c.mutex);
   if (!c.enabled) return image;
   return c.images.emplace(key, std::move(image)).first->second;
+}
+
+ImagePtr cachedDeviceImage(StringView16 devicePath, Status* status) {
+  const auto host = toHostPath(devicePath);
+  if (!host) {
+    if (status) *status = E_PATH_NOT_FOUND;
+    return nullptr;
+  }
+  return cachedImage(*host, status);
 }
 
 void setImageCacheEnabled(bool enabled) {

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "plat/paths.h"
+
 namespace plat {
 
 namespace {
@@ -63,6 +65,12 @@ Status loadRegionFile(const std::filesystem::path& hostPath, Region* region) {
   const Status st = loadRegionFile(hostPath, &rects);
   if (succeeded(st)) *region = Region::fromRects(rects);
   return st;
+}
+
+Status loadDeviceRegionFile(StringView16 devicePath, Region* region) {
+  const auto host = toHostPath(devicePath);
+  if (!host) return E_PATH_NOT_FOUND;
+  return loadRegionFile(*host, region);
 }
 
 std::string encodeRegionData(const RectList& rects) {

@@ -87,5 +87,8 @@ FontPtr defaultFont();
 // needs one remove. E_FILE_NOT_FOUND / E_DATA_INVALID when it cannot be read.
 Status addFontResource(const std::filesystem::path& hostPath);
 Status removeFontResource(const std::filesystem::path& hostPath);
+// The same for device paths (the skin font); E_PATH_NOT_FOUND when unmapped.
+Status addDeviceFontResource(StringView16 devicePath);
+Status removeDeviceFontResource(StringView16 devicePath);
 
 }  // namespace plat

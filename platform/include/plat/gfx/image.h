@@ -11,6 +11,7 @@
 
 #include "plat/gfx/surface.h"
 #include "plat/status.h"
+#include "plat/text.h"
 
 namespace plat {
 
@@ -47,6 +48,9 @@ Status encodeJpeg(const Surface& pixels, int quality, std::string* out);
 // clearImageCache(); with caching off every call decodes afresh. Returns
 // nullptr with *status set when the file cannot be loaded.
 ImagePtr cachedImage(const std::filesystem::path& hostPath, Status* status = nullptr);
+// The same for a device path ("\\Program Files\\Tunora\\skins\\...");
+// E_PATH_NOT_FOUND when it maps to no host path.
+ImagePtr cachedDeviceImage(StringView16 devicePath, Status* status = nullptr);
 void setImageCacheEnabled(bool enabled);
 void clearImageCache();
 size_t imageCacheSize();

@@ -12,6 +12,7 @@
 #include "plat/gfx/rect_list.h"
 #include "plat/region.h"
 #include "plat/status.h"
+#include "plat/text.h"
 
 namespace plat {
 
@@ -30,6 +31,8 @@ Status loadRegionFile(const std::filesystem::path& hostPath, RectList* rects);
 // The same, producing a region (the union of the rectangles).
 Status parseRegionData(std::string_view block, Region* region);
 Status loadRegionFile(const std::filesystem::path& hostPath, Region* region);
+// The same for a device path; E_PATH_NOT_FOUND when it maps to no host path.
+Status loadDeviceRegionFile(StringView16 devicePath, Region* region);
 // Builds a block for the rectangles (for tools and tests writing region files).
 std::string encodeRegionData(const RectList& rects);
 

@@ -299,3 +299,24 @@ TEST_F(Windows, PaintBackendSuppliesContextsAndErasesClassBackground) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Windows, ForegroundRaisesAndActivatesTheTopLevelWindow) {
+  Window a = wtest::makeTop({0, 0, 10, 10});
+  Window child = wtest::makeChild(a, {0, 0, 5, 5}, 1);
+  Window b = wtest::makeTop({0, 0, 10, 10});
+  ASSERT_EQ(topLevelWindows().front(), b);
+  ASSERT_EQ(activeWindow(), b);
+  Recorder::instance().clear(a);
+  EXPECT_TRUE(setForegroundWindow(child));
+  EXPECT_EQ(topLevelWindows().front(), a);
+  EXPECT_EQ(activeWindow(), a);
+  auto log = Recorder::instance().log(a);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].message, kMsgActivate);
+  EXPECT_EQ(log[0].wParam, 1u);
+  EXPECT_EQ(Recorder::instance().count(b, kMsgActivate), 2u);  // activated at show, then deactivated
+}
+
+}  // namespace

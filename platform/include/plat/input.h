@@ -87,6 +87,11 @@ void injectKeyDown(uint32_t key, char16_t ch = 0, uint32_t modifiers = 0);
 void injectKeyUp(uint32_t key, uint32_t modifiers = 0);
 void injectKey(uint32_t key, char16_t ch = 0, uint32_t modifiers = 0);  // down then up
 
+// Whether the display shows a pointer (the touch screen hides it; windows
+// show it while the user works with a mouse). Starts visible.
+void setCursorVisible(bool visible);
+bool cursorVisible();
+
 // The window that mouse input at this screen point would reach, ignoring
 // capture (null when none, or when a disabled window swallows it).
 Window windowFromPoint(Point screen);

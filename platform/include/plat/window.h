@@ -157,6 +157,8 @@ Window setFocus(Window window);  // returns the previous focus window
 Window focusWindow();
 Window setActiveWindow(Window window);
 Window activeWindow();
+// Raises the window's top-level window to the front of its band and activates it.
+bool setForegroundWindow(Window window);
 
 // Painting. Invalidated parts collect per window (client coordinates) until
 // the owner thread's queue produces kMsgPaint, or update() sends it at once.

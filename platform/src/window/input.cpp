@@ -187,6 +187,16 @@ void injectKey(uint32_t key, char16_t ch, uint32_t modifiers) {
   injectKeyUp(key, modifiers);
 }
 
+namespace {
+std::atomic<bool> g_cursorVisible{true};
+}  // namespace
+
+void setCursorVisible(bool visible) {
+  if (g_cursorVisible.exchange(visible) != visible) notifyScreenChanged();
+}
+
+bool cursorVisible() { return g_cursorVisible.load(); }
+
 Window windowFromPoint(Point screen) {
   auto& reg = registry();
   std::lock_guard lock(reg.mutex);

@@ -667,6 +667,14 @@ Window activeWindow() {
   return Window{reg.active};
 }
 
+bool setForegroundWindow(Window window) {
+  Window top = window;
+  for (Window p = parentOf(top); p; p = parentOf(p)) top = p;
+  if (!bringToTop(top)) return false;
+  setActiveWindow(top);
+  return true;
+}
+
 bool invalidate(Window window, const Rect* rect, bool erase) { return invalidateRect(window, rect, erase); }
 
 bool validate(Window window) {

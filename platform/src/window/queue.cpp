@@ -182,20 +182,33 @@ bool takeTimer(ThreadQueue& me, Message* out, bool remove) {
 bool nextMessage(Message* out, bool wait, bool remove, bool includeQuit) {
   auto me = currentQueue();
   for (;;) {
-    while (runOneSend(*me)) {
+    // One look under the lock tells which sources need a closer look.
+    bool hasSends, hasPosted, hasDirty, hasTimers, hasQuit;
+    {
+      std::lock_guard lock(me->mutex);
+      hasSends = !me->sends.empty();
+      hasPosted = !me->posted.empty();
+      hasDirty = !me->dirty.empty();
+      hasTimers = !me->timers.empty();
+      hasQuit = me->quit;
+    }
+    if (hasSends) {
+      while (runOneSend(*me)) {
+      }
+      continue;
     }
     bool afterPosted = me->lastWasPosted;
-    if (!afterPosted && takePosted(*me, out, remove)) {
+    if (!afterPosted && hasPosted && takePosted(*me, out, remove)) {
       if (remove) me->lastWasPosted = true;
       return true;
     }
-    if (takePaint(*me, out) || takeInput(*me, out, remove) || takeTimer(*me, out, remove)) {
+    if ((hasDirty && takePaint(*me, out)) || takeInput(*me, out, remove) || (hasTimers && takeTimer(*me, out, remove))) {
       if (remove) me->lastWasPosted = false;
       return true;
     }
-    if (afterPosted && takePosted(*me, out, remove)) return true;
+    if (afterPosted && hasPosted && takePosted(*me, out, remove)) return true;
     if (remove) me->lastWasPosted = false;
-    if (takeQuit(*me, out, remove, includeQuit)) return true;
+    if (hasQuit && takeQuit(*me, out, remove, includeQuit)) return true;
     if (!wait) return false;
 
     std::unique_lock lock(me->mutex);

@@ -320,3 +320,20 @@ TEST_F(Windows, ForegroundRaisesAndActivatesTheTopLevelWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Windows, ShowingRepaintsClippedChildrenToo) {
+  Window top = wtest::makeTop({0, 0, 100, 100}, kStyleVisible | kStyleClipChildren);
+  Window child = wtest::makeChild(top, {0, 0, 10, 10}, 1);
+  pumpPendingMessages();
+  showWindow(top, false);
+  Recorder::instance().clear(child);
+  invalidate(top);
+  EXPECT_FALSE(needsPaint(child));  // the parent clips its children
+  showWindow(top, true);
+  pumpPendingMessages();
+  EXPECT_EQ(Recorder::instance().count(child, kMsgPaint), 1u);
+}
+
+}  // namespace

@@ -107,6 +107,26 @@ bool invalidateRect(Window window, const Rect* rect, bool erase) {
   return true;
 }
 
+// A window coming into view repaints whole, children included whatever its
+// clipping style, since nothing of it is on screen yet.
+void invalidateSubtree(Window window) {
+  std::vector<std::pair<std::shared_ptr<ThreadQueue>, uint32_t>> marked;
+  {
+    auto& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    std::vector<uint32_t> subtree;
+    collectSubtreeLocked(window.id, &subtree);
+    for (uint32_t id : subtree) {
+      WindowData* d = findLocked(id);
+      if (!d) continue;
+      d->invalid = Region(Rect{0, 0, d->rect.width(), d->rect.height()});
+      d->eraseNeeded = true;
+      marked.emplace_back(d->queue, d->id);
+    }
+  }
+  for (auto& [queue, id] : marked) markDirty(queue, id);
+}
+
 String16 classKey(StringView16 name) { return toLowerAscii(name); }
 
 }  // namespace
@@ -476,7 +496,7 @@ bool showWindow(Window window, bool show) {
   }
   sendMessage(window, kMsgShowWindow, show ? 1 : 0, 0);
   if (show) {
-    invalidateRect(window, nullptr, true);
+    invalidateSubtree(window);
     if (activates) setActiveWindow(window);
   } else {
     if (parent) invalidateRect(parent, &part, true);

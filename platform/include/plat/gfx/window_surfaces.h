@@ -1,0 +1,77 @@
+// Where the window system meets the graphics layer. Every top-level window
+// has a surface of its size; a device context for any window draws into its
+// top-level window's surface at the window's offset, clipped to the part of
+// the window that is visible within its top-level window: inside its own and
+// its ancestors' client areas and shapes, outside siblings stacked above it
+// (at every level), and outside its children when it clips children. The
+// compositor takes the surfaces through the LayerSource interface.
+//
+// A Screen bundles the surfaces and a compositor and installs itself as the
+// window system's paint back end; the display back ends (headless, SDL2)
+// compose and show its frame.
+#pragma once
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "plat/display.h"
+#include "plat/gfx/compositor.h"
+#include "plat/gfx/dc.h"
+#include "plat/window.h"
+
+namespace plat {
+
+class WindowSurfaces : public PaintBackend, public LayerSource {
+ public:
+  WindowSurfaces() = default;
+  ~WindowSurfaces() override;
+  WindowSurfaces(const WindowSurfaces&) = delete;
+  WindowSurfaces& operator=(const WindowSurfaces&) = delete;
+
+  DeviceContext* acquire(Window window, const Region& clip) override;
+  void release(Window window, DeviceContext* dc) override;
+  void eraseBackground(DeviceContext* dc, const Rect& rect, const ClassBackground& background) override;
+  void collectLayers(std::vector<ComposeLayer>* bottomFirst) override;
+
+  // The part of `window` a device context may touch, in the coordinates of
+  // its top-level window; *topLevel and *origin (the window's client origin
+  // there) are filled in. `clip` is in the window's client coordinates.
+  static RectList visibleArea(Window window, const RectList& clip, Window* topLevel, Point* origin);
+  size_t surfaceCount() const;
+  size_t openContexts() const;
+
+ private:
+  Surface* surfaceFor(Window topLevel);  // mutex_ held
+  mutable std::mutex mutex_;
+  std::map<uint32_t, std::unique_ptr<Surface>> surfaces_;
+  std::unordered_map<DeviceContext*, std::unique_ptr<DeviceContext>> contexts_;
+  std::vector<ComposedWindow> composed_;  // keeps shapes alive during composition
+};
+
+class Screen {
+ public:
+  explicit Screen(Size size = screenSize());
+  // Removes itself as the paint back end.
+  ~Screen();
+  Screen(const Screen&) = delete;
+  Screen& operator=(const Screen&) = delete;
+
+  // Becomes the window system's paint back end.
+  void install();
+  // Composes the visible top-level windows and the video overlay.
+  const Surface& compose();
+  const Surface& frame() const { return compositor_.frame(); }
+  Status writeScreenshot(const std::filesystem::path& hostPath) { return compositor_.writeScreenshot(hostPath); }
+  WindowSurfaces& surfaces() { return surfaces_; }
+  Compositor& compositor() { return compositor_; }
+
+ private:
+  WindowSurfaces surfaces_;
+  Compositor compositor_;
+  bool installed_ = false;
+};
+
+}  // namespace plat

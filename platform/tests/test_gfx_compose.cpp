@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "plat/gfx/compositor.h"
 #include "plat/gfx/image.h"
@@ -130,6 +131,26 @@ TEST_F(ComposeTest, TakesLayersFromASourceAndWritesScreenshots) {
   std::filesystem::remove(path);
   EXPECT_EQ(compositor.resize(Size{0, 10}), E_INVALIDARG);
   EXPECT_EQ(compositor.frame().width(), 200);
+}
+
+TEST(ComposeThreads, EngineThreadFeedsFramesWhileTheUiComposes) {
+  VideoOverlay overlay;
+  Compositor compositor(Size{64, 32}, &overlay);
+  Surface ui = solid(64, 32, kKey);
+  overlay.setRect(Rect{0, 0, 64, 32});
+  constexpr int kFrames = 300;
+  std::thread engine([&] {
+    for (int i = 1; i <= kFrames; ++i) {
+      const uint32_t px[4] = {makePixel(static_cast<uint8_t>(i), 0, 0), makePixel(static_cast<uint8_t>(i), 0, 0),
+                              makePixel(static_cast<uint8_t>(i), 0, 0), makePixel(static_cast<uint8_t>(i), 0, 0)};
+      ASSERT_EQ(overlay.setFrameRgb(2, 2, px, 8), S_OK);
+    }
+  });
+  for (int i = 0; i < kFrames; ++i) compositor.compose({ComposeLayer{&ui, Rect{0, 0, 64, 32}}});
+  engine.join();
+  compositor.compose({ComposeLayer{&ui, Rect{0, 0, 64, 32}}});
+  EXPECT_EQ(compositor.frame().pixel(40, 20), makePixel(kFrames & 0xFF, 0, 0));
+  EXPECT_EQ(overlay.frameCount(), uint64_t{kFrames});
 }
 
 }  // namespace

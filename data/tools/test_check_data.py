@@ -14,6 +14,7 @@ from contextlib import redirect_stdout
 HERE = os.path.dirname(os.path.abspath(__file__))
 DATA = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
+import check_code_keys  # noqa: E402
 import check_data  # noqa: E402
 
 
@@ -104,6 +105,59 @@ class CheckDataTest(unittest.TestCase):
     def test_playlist_without_current_playing(self):
         self.edit("Playlist.xml", 'name="Current Playing"', 'name="Favourites"')
         self.assertFails("Current Playing")
+
+
+GOOD_SOURCE = r"""
+// "/Not/A/Key" in a comment is ignored.
+void Show(Loader* strings, Store* store, int i) {
+  strings->GetString("/MainWindow/NoChannel", buf, 260);
+  strings->GetString("/Mainwindow/NoSDCard", buf, 260);
+  Format(key, "/ChannelList/TitleBarName%d", i);
+  store->GetDWORD("/Setting/Scan/Region", &region);
+  store->SetBool("/Setting/Shuffle", 1);
+  store->GetString("/ApplicationVersion", buf, 260);
+  std::string path = std::string("/Setting/") + safeName + "/UseJapaneseFont";
+  const char* device = "/dev/null";   /* not key-shaped: lower-case start is fine too */
+}
+"""
+
+
+class CheckCodeKeysTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="tunora-src-")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir)
+
+    def scan(self, source, name="window.cpp"):
+        with open(os.path.join(self.dir, name), "w", encoding="utf-8") as f:
+            f.write(source)
+        return check_code_keys.check(DATA, [self.dir])
+
+    def test_keys_and_paths_the_data_holds_pass(self):
+        problems, seen = self.scan(GOOD_SOURCE)
+        self.assertEqual(problems, [])
+        self.assertEqual(seen, 7)  # the comment, "/Setting/" and "/dev/null" are not keys
+
+    def test_faults_are_reported(self):
+        cases = [
+            ("unknown string key", 'GetString("/MainWindow/NoSuchText", b, 260);', "not in String.xml"),
+            ("key in the wrong case group", 'GetString("/MainWindow/NoSDCard", b, 260);', "not in String.xml"),
+            ("numbered key without numbers", 'Format(k, "/FileBrowser/Missing%d", i);', "no numbered key"),
+            ("unknown setting", 'GetDWORD("/Setting/Scan/Nothing", &v);', "not in Setting.xml"),
+            ("misspelt setting", 'GetString("/Setting/LiveInSourceType", b, 260);', "not in Setting.xml"),
+            ("setting read with another type", 'GetBool("/Setting/Volume", &b);', "read or written as bool"),
+            ("string written as number", 'SetDWORD("/Setting/LastFile", 0);', "Setting.xml has String"),
+        ]
+        for name, line, needle in cases:
+            with self.subTest(name):
+                problems, _ = self.scan(GOOD_SOURCE + line + "\n")
+                self.assertEqual(len(problems), 1, problems)
+                self.assertIn(needle, problems[0])
+
+    def test_test_sources_are_skipped(self):
+        problems, _ = self.scan('GetString("/Made/Up", b, 260);', name="strings_test.cpp")
+        self.assertEqual(problems, [])
 
 
 if __name__ == "__main__":

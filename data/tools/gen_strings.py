@@ -66,6 +66,8 @@ SNAPSHOT = ("Snapshot", "スナップショット", "Captura", "Captura", "截�
 TIME_SHIFT = ("Time shift", "タイムシフト", "Time-shift", "Time-shift", "时移", "時移")
 PARENTAL = ("Parental control", "視聴制限", "Controle dos pais", "Control parental", "家长控制", "家長監護")
 ALL_REGIONS = ("All regions", "全地域", "Todas as regiões", "Todas las regiones", "全部地区", "全部地區")
+# Column of the scanned-channel lists that shows each channel's name.
+STATION = ("Station", "放送局", "Emissora", "Emisora", "节目", "節目")
 PROGRAM_GUIDE = ("Program guide", "番組表", "Guia de programação", "Guía de programación", "节目指南", "節目指南")
 CANCEL_SKIP = ("Cancel: do not scan now", "キャンセル：今はスキャンしない", "Cancelar: não buscar agora",
                "Cancelar: no buscar ahora", "取消：暂不搜索", "取消：暫不搜尋")
@@ -524,7 +526,7 @@ group("/SettingDlg/ScanPage/", [
      "Nenhum canal encontrado. Salvar a lista de canais vazia?",
      "No se encontró ningún canal. ¿Guardar la lista de canales vacía?",
      "未找到频道。是否保存空的频道列表？", "未找到頻道。是否儲存空的頻道清單？"),
-    ("Program", "Program", "番組", "Programa", "Programa", "节目", "節目"),
+    ("Program", *STATION),
     ("Region", "Region", "地域", "Região", "Región", "地区", "地區"),
     ("Scan", "Scan", "スキャン", "Busca", "Búsqueda", "搜索", "搜尋"),
     ("StartScan", "Start scan", "スキャン開始", "Iniciar busca", "Iniciar búsqueda", "开始搜索", "開始搜尋"),
@@ -602,7 +604,7 @@ group("/SettingWindow/ScanPage/", [
     ("Channel", "Ch", "CH", "Canal", "Canal", "频道", "頻道"),
     ("Completed", "Scan completed", "スキャン完了", "Busca concluída", "Búsqueda finalizada", "搜索完成", "搜尋完成"),
     ("Frequency", "Frequency", "周波数", "Frequência", "Frecuencia", "频率", "頻率"),
-    ("Program", "Program", "番組", "Programa", "Programa", "节目", "節目"),
+    ("Program", *STATION),
     ("Region", "Region", "地域", "Região", "Región", "地区", "地區"),
     ("Scan", "Scan", "スキャン", "Buscar", "Buscar", "搜索", "搜尋"),
     ("Stop", *STOP),

@@ -6,6 +6,7 @@
 // window procedure, a paint back end or a listener runs.
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -35,6 +36,8 @@ struct SendRecord {
   LResult result = 0;
   bool done = false;  // guarded by sender->mutex
   std::shared_ptr<ThreadQueue> sender;
+  // Set instead of sender when the answer goes elsewhere (another process).
+  std::function<void(LResult)> onDone;
 };
 
 struct TimerEntry {
@@ -141,6 +144,15 @@ void markDirty(const std::shared_ptr<ThreadQueue>& queue, uint32_t id);
 void wakeAllQueues();
 // Removes the timers of a window from its queue.
 void dropTimers(const std::shared_ptr<ThreadQueue>& queue, uint32_t id);
+void completeSend(SendRecord& rec, LResult result);
+// Waits until rec is answered (true) or the deadline passes (false),
+// handling sends to the calling thread's windows meanwhile.
+bool waitForReply(ThreadQueue& me, SendRecord& rec, std::optional<std::chrono::steady_clock::time_point> deadline);
+// Posts to this process's top-level windows only.
+void broadcastLocal(uint32_t message, WParam wParam, LParam lParam);
+// Queues a send for the window's owner thread without waiting; rec->onDone
+// gets the answer (0 when the window or its thread goes first).
+void queueSend(const std::shared_ptr<SendRecord>& rec);
 // Puts a message at the head of the calling thread's queue.
 void postFront(const Message& msg);
 // Takes the next raw input for the calling thread, if any.

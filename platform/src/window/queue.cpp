@@ -82,7 +82,7 @@ thread_local QueueHolder tlsQueue;
 
 std::shared_ptr<ThreadQueue> queueOf(Window window) {
   auto& reg = registry();
-  std::lock_guard lock(reg.mutex);
+  std::shared_lock lock(reg.mutex);
   WindowData* d = findLocked(window);
   return d ? d->queue : nullptr;
 }
@@ -273,7 +273,7 @@ LResult callProc(Window window, uint32_t message, WParam wParam, LParam lParam) 
   std::shared_ptr<const WindowProc> proc;
   {
     auto& reg = registry();
-    std::lock_guard lock(reg.mutex);
+    std::shared_lock lock(reg.mutex);
     WindowData* d = findLocked(window);
     if (!d) return 0;
     proc = d->proc;

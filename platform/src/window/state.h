@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -99,7 +100,8 @@ struct RawInput {
 };
 
 struct Registry {
-  std::mutex mutex;
+  // Readers (lookups on every post and dispatch) share it; changes take it alone.
+  std::shared_mutex mutex;
   std::unordered_map<uint32_t, std::shared_ptr<WindowData>> windows;
   std::vector<uint32_t> topLevel;  // topmost first
   std::unordered_map<String16, std::shared_ptr<ClassData>> classes;

@@ -270,7 +270,7 @@ bool destroyWindow(Window window) {
 
 bool windowExists(Window window) {
   auto& reg = registry();
-  std::lock_guard lock(reg.mutex);
+  std::shared_lock lock(reg.mutex);
   WindowData* d = findLocked(window);
   return d != nullptr;
 }
@@ -383,7 +383,7 @@ uintptr_t setUserData(Window window, uintptr_t value) {
 
 #define PLAT_WINDOW_FIELD(expr, fallback)      \
   auto& reg = registry();                      \
-  std::lock_guard lock(reg.mutex);             \
+  std::shared_lock lock(reg.mutex);            \
   WindowData* d = findLocked(window);          \
   return d ? (expr) : (fallback)
 

@@ -38,7 +38,9 @@ class VexoEvent {
 
 class VexoObject {
  public:
-  // Registers the object with the dispatcher, after every object already there.
+  // Registers the object with the dispatcher, after every object already
+  // there. Other threads' sends reach it from the next turn of the
+  // user-interface thread's message loop, once the derived part is built.
   VexoObject();
   // Unregisters it. If another thread is delivering an event to it, waits
   // until that delivery has returned, so no delivery reaches a dead object.

@@ -26,10 +26,19 @@
 
 namespace {
 
+// A private message of the receiver window: the objects registered since
+// the last loop turn have finished construction.
+constexpr uint32_t kSettleMessage = kVexoDispatchMessage + 1;
+
 struct Slot {
   VexoObject* object = nullptr;
   uint64_t serial = 0;  // registration order
   bool removed = false;
+  // The base constructor registers the object before the derived part
+  // exists. Until the owner thread's message loop comes round again, only
+  // the owner thread delivers to it; other threads skip it.
+  bool settled = true;
+  std::thread::id owner;
   std::vector<std::thread::id> delivering;  // threads inside object->Event now
 };
 
@@ -44,9 +53,31 @@ class Dispatcher {
   void add(VexoObject* object) {
     auto slot = std::make_shared<Slot>();
     slot->object = object;
+    slot->owner = std::this_thread::get_id();
+    bool askForSettle = false;
+    plat::Window receiver = receiver_.load();
+    {
+      std::lock_guard lock(listMutex_);
+      slot->serial = nextSerial_++;
+      if (receiver && slot->owner == receiverThread_) {
+        slot->settled = false;
+        askForSettle = !settlePending_;
+        settlePending_ = true;
+        settleWanted_.store(true, std::memory_order_release);
+      }
+      slots_.push_back(std::move(slot));
+    }
+    if (askForSettle && !plat::postMessage(receiver, kSettleMessage, 0, 0)) settleAll();
+  }
+
+  // Every object registered so far is fully built: other threads may call it.
+  void settleAll() {
+    if (!settleWanted_.load(std::memory_order_acquire)) return;
     std::lock_guard lock(listMutex_);
-    slot->serial = nextSerial_++;
-    slots_.push_back(std::move(slot));
+    if (!settlePending_) return;
+    for (auto& slot : slots_) slot->settled = true;
+    settlePending_ = false;
+    settleWanted_.store(false, std::memory_order_release);
   }
 
   void remove(VexoObject* object) {
@@ -87,6 +118,7 @@ class Dispatcher {
                         : std::upper_bound(slots_.begin(), slots_.end(), lastSerial,
                                            [](uint64_t s, const std::shared_ptr<Slot>& slot) { return s < slot->serial; });
         first = false;
+        while (it != slots_.end() && !(*it)->settled && (*it)->owner != self) ++it;
         if (it == slots_.end()) return;
         next = *it;
         next->delivering.push_back(self);
@@ -123,6 +155,7 @@ class Dispatcher {
 
   // One dispatch turn: deliver the head event, if any.
   void dispatchOne() {
+    settleAll();
     VexoEvent* event = nullptr;
     {
       std::lock_guard lock(*queueLock());
@@ -132,21 +165,25 @@ class Dispatcher {
       queue_.pop_front();
       if (event->type == VexoEventParentalBlocked::kType) --queuedBlocks_;
       currentType_.store(event->type, std::memory_order_release);
-    }
-    send(event);
-    currentType_.store(0, std::memory_order_release);
-    delete event;
-    {
-      std::lock_guard lock(*queueLock());
       // Every post asks for a turn; ask again only if events would
       // otherwise wait with no turn coming (a post found no receiver).
+      // Events posted during the delivery below bring their own turns.
       if (queue_.size() > pendingTurns_ && plat::postMessage(receiver_.load(), kVexoDispatchMessage, 0, 0)) {
         ++pendingTurns_;
       }
     }
+    send(event);
+    // Cleared before the event goes, so nothing can look at a dying event.
+    currentType_.store(0, std::memory_order_release);
+    delete event;
   }
 
   void setReceiver(plat::Window w) {
+    {
+      std::lock_guard lock(listMutex_);
+      receiverThread_ = std::this_thread::get_id();
+    }
+    if (!w) settleAll();
     std::lock_guard lock(*queueLock());
     receiver_.store(w);
     pendingTurns_ = 0;
@@ -190,6 +227,9 @@ class Dispatcher {
   std::condition_variable deliveryDone_;
   std::vector<std::shared_ptr<Slot>> slots_;  // ascending serial
   uint64_t nextSerial_ = 1;
+  std::thread::id receiverThread_;
+  bool settlePending_ = false;
+  std::atomic<bool> settleWanted_{false};  // settlePending_, readable without the lock
 
   std::once_flag lockOnce_;
   std::shared_ptr<plat::NamedMutex> queueLock_;
@@ -203,6 +243,10 @@ class Dispatcher {
 plat::LResult receiverProc(plat::Window w, uint32_t message, plat::WParam wParam, plat::LParam lParam) {
   if (message == kVexoDispatchMessage) {
     Dispatcher::instance().dispatchOne();
+    return 0;
+  }
+  if (message == kSettleMessage) {
+    Dispatcher::instance().settleAll();
     return 0;
   }
   return plat::defaultWindowProc(w, message, wParam, lParam);

@@ -161,6 +161,7 @@ TEST_F(Dispatcher, OneEventPerTurnWithInputAndPaintBetween) {
     order.push_back("event" + std::to_string(e->Type()));
     return false;
   });
+  pump();
   for (unsigned t = 1; t <= 3; ++t) VexoObject::PostEvent(new CountedEvent(100 + t));
   plat::injectTap({10, 10});
   plat::invalidate(w);
@@ -277,6 +278,7 @@ TEST_F(Dispatcher, SendsFromAnEngineThreadWhileObjectsComeAndGo) {
     ++deliveries;
     return false;
   });
+  pump();  // the loop turn after construction lets other threads reach it
   std::thread engine([&] {
     VexoEventSignalQuality quality(VexoEventSignalQuality::Quality2);
     while (!stop) VexoObject::SendEvent(&quality);
@@ -295,6 +297,22 @@ TEST_F(Dispatcher, SendsFromAnEngineThreadWhileObjectsComeAndGo) {
   while (deliveries < 100) std::this_thread::yield();
   stop = true;
   engine.join();
+}
+
+TEST_F(Dispatcher, OtherThreadsReachANewObjectOnlyAfterTheNextLoopTurn) {
+  std::atomic<int> calls{0};
+  Probe fresh(nullptr, 0, [&](Probe&, VexoEvent*) {
+    ++calls;
+    return false;
+  });
+  VexoEventServiceChanging changing;
+  std::thread([&] { VexoObject::SendEvent(&changing); }).join();
+  EXPECT_EQ(calls.load(), 0);
+  VexoObject::SendEvent(&changing);  // its own thread reaches it at once
+  EXPECT_EQ(calls.load(), 1);
+  pump();
+  std::thread([&] { VexoObject::SendEvent(&changing); }).join();
+  EXPECT_EQ(calls.load(), 2);
 }
 
 TEST_F(Dispatcher, DetachFreesQueuedEventsWithoutDeliveringThem) {

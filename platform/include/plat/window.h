@@ -181,6 +181,20 @@ void endPaint(Window window, PaintInfo* info);
 DeviceContext* acquireWindowDC(Window window);
 void releaseWindowDC(Window window, DeviceContext* dc);
 
+// Other processes. Only processes that publish their windows take part (so
+// test programs stay to themselves); publish before registering messages.
+// Once published, other published processes of the same user can find its
+// top-level windows (findWindow gives a handle
+// that stands for the remote window), post and send to them (parameters are
+// passed as numbers, so pointers do not cross), and its windows receive
+// their broadcasts. Registered message numbers agree across them. The
+// meeting place is a private directory: $TUNORA_WINDOW_PEER_DIR, else
+// $XDG_RUNTIME_DIR/tunora-windows, else /tmp/tunora-<uid>-windows.
+// A send to another process waits at most kRemoteSendTimeoutMs (result 0).
+inline constexpr uint32_t kRemoteSendTimeoutMs = 5000;
+bool publishWindows();
+void unpublishWindows();
+
 // The graphics layer plugs its device contexts in here. clip is in the
 // window's client coordinates. Calls come on the window's owner thread with
 // no window-system lock held.

@@ -5,6 +5,7 @@
 
 #include "plat/clock.h"
 #include "plat/thread.h"
+#include "window/peer.h"
 #include "window/state.h"
 
 namespace plat::win {
@@ -15,9 +16,11 @@ Registry& registry() {
   return *instance;
 }
 
-namespace {
-
 void completeSend(SendRecord& rec, LResult result) {
+  if (rec.onDone) {
+    rec.onDone(result);
+    return;
+  }
   auto sender = rec.sender;
   {
     std::lock_guard lock(sender->mutex);
@@ -26,6 +29,31 @@ void completeSend(SendRecord& rec, LResult result) {
   }
   sender->wake.notify_all();
 }
+
+bool waitForReply(ThreadQueue& me, SendRecord& rec, std::optional<std::chrono::steady_clock::time_point> deadline) {
+  for (;;) {
+    std::shared_ptr<SendRecord> incoming;
+    {
+      std::unique_lock lock(me.mutex);
+      ++me.waiting;
+      auto ready = [&] { return rec.done || !me.sends.empty(); };
+      bool woke = true;
+      if (deadline) {
+        woke = me.wake.wait_until(lock, *deadline, ready);
+      } else {
+        me.wake.wait(lock, ready);
+      }
+      --me.waiting;
+      if (rec.done) return true;
+      if (!woke) return false;
+      incoming = std::move(me.sends.front());
+      me.sends.pop_front();
+    }
+    completeSend(*incoming, callProc(incoming->window, incoming->message, incoming->wParam, incoming->lParam));
+  }
+}
+
+namespace {
 
 void retireQueue(const std::shared_ptr<ThreadQueue>& queue) {
   std::deque<std::shared_ptr<SendRecord>> pending;
@@ -54,7 +82,7 @@ thread_local QueueHolder tlsQueue;
 
 std::shared_ptr<ThreadQueue> queueOf(Window window) {
   auto& reg = registry();
-  std::lock_guard lock(reg.mutex);
+  std::shared_lock lock(reg.mutex);
   WindowData* d = findLocked(window);
   return d ? d->queue : nullptr;
 }
@@ -245,7 +273,7 @@ LResult callProc(Window window, uint32_t message, WParam wParam, LParam lParam) 
   std::shared_ptr<const WindowProc> proc;
   {
     auto& reg = registry();
-    std::lock_guard lock(reg.mutex);
+    std::shared_lock lock(reg.mutex);
     WindowData* d = findLocked(window);
     if (!d) return 0;
     proc = d->proc;
@@ -280,6 +308,23 @@ void dropTimers(const std::shared_ptr<ThreadQueue>& queue, uint32_t id) {
   std::erase(queue->dirty, id);
 }
 
+void queueSend(const std::shared_ptr<SendRecord>& rec) {
+  auto target = queueOf(rec->window);
+  if (target) {
+    std::lock_guard lock(target->mutex);
+    if (target->alive) {
+      target->sends.push_back(rec);
+      target->wake.notify_all();
+      return;
+    }
+  }
+  completeSend(*rec, 0);
+}
+
+void broadcastLocal(uint32_t message, WParam wParam, LParam lParam) {
+  for (Window w : topLevelWindows()) postMessage(w, message, wParam, lParam);
+}
+
 void postFront(const Message& msg) {
   auto me = currentQueue();
   std::lock_guard lock(me->mutex);
@@ -294,12 +339,13 @@ using namespace win;
 
 bool postMessage(Window window, uint32_t message, WParam wParam, LParam lParam) {
   auto queue = queueOf(window);
-  if (!queue) return false;
+  if (!queue) return isRemoteWindow(window) && peerPost(window, message, wParam, lParam);
   return postTo(queue, Message{window, message, wParam, lParam, tickCount()});
 }
 
 void broadcastMessage(uint32_t message, WParam wParam, LParam lParam) {
-  for (Window w : topLevelWindows()) postMessage(w, message, wParam, lParam);
+  broadcastLocal(message, wParam, lParam);
+  peerBroadcast(message, wParam, lParam);
 }
 
 bool postThreadMessage(uint32_t threadId, uint32_t message, WParam wParam, LParam lParam) {
@@ -317,12 +363,12 @@ bool postThreadMessage(uint32_t threadId, uint32_t message, WParam wParam, LPara
 
 LResult sendMessage(Window window, uint32_t message, WParam wParam, LParam lParam) {
   auto target = queueOf(window);
-  if (!target) return 0;
+  if (!target) return isRemoteWindow(window) ? peerSend(window, message, wParam, lParam) : 0;
   auto me = currentQueue();
   if (target == me) return callProc(window, message, wParam, lParam);
 
   auto rec = std::make_shared<SendRecord>();
-  *rec = SendRecord{window, message, wParam, lParam, 0, false, me};
+  *rec = SendRecord{window, message, wParam, lParam, 0, false, me, {}};
   {
     std::lock_guard lock(target->mutex);
     if (!target->alive) return 0;
@@ -330,19 +376,9 @@ LResult sendMessage(Window window, uint32_t message, WParam wParam, LParam lPara
   }
   target->wake.notify_all();
   // Wait for the answer, handling sends to our own windows meanwhile.
-  for (;;) {
-    std::shared_ptr<SendRecord> incoming;
-    {
-      std::unique_lock lock(me->mutex);
-      ++me->waiting;
-      me->wake.wait(lock, [&] { return rec->done || !me->sends.empty(); });
-      --me->waiting;
-      if (rec->done) return rec->result;
-      incoming = std::move(me->sends.front());
-      me->sends.pop_front();
-    }
-    handleSend(*incoming);
-  }
+  waitForReply(*me, *rec, std::nullopt);
+  std::lock_guard lock(me->mutex);
+  return rec->result;
 }
 
 void postQuitMessage(int exitCode) {
@@ -399,11 +435,25 @@ bool quitRequested(int* exitCode) {
 
 uint32_t registerMessage(std::string_view name) {
   if (name.empty()) return 0;
+  {
+    auto& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    auto it = reg.registeredMessages.find(std::string(name));
+    if (it != reg.registeredMessages.end()) return it->second;
+  }
+  if (auto shared = peerRegisterMessage(name)) {
+    auto& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    reg.registeredMessages[std::string(name)] = *shared;
+    return *shared;
+  }
+  // Numbered within the process when the shared table is out of reach.
   auto& reg = registry();
   std::lock_guard lock(reg.mutex);
   auto [it, added] = reg.registeredMessages.try_emplace(std::string(name), 0);
   if (added) {
-    uint32_t number = kMsgRegisteredFirst + static_cast<uint32_t>(reg.registeredMessages.size() - 1);
+    uint32_t number = kMsgRegisteredFirst;
+    for (auto& [n, v] : reg.registeredMessages) number = std::max(number, v + 1);
     if (number > 0xFFFF) {
       reg.registeredMessages.erase(it);
       return 0;

@@ -6,6 +6,7 @@
 // window procedure, a paint back end or a listener runs.
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -35,6 +37,8 @@ struct SendRecord {
   LResult result = 0;
   bool done = false;  // guarded by sender->mutex
   std::shared_ptr<ThreadQueue> sender;
+  // Set instead of sender when the answer goes elsewhere (another process).
+  std::function<void(LResult)> onDone;
 };
 
 struct TimerEntry {
@@ -96,7 +100,8 @@ struct RawInput {
 };
 
 struct Registry {
-  std::mutex mutex;
+  // Readers (lookups on every post and dispatch) share it; changes take it alone.
+  std::shared_mutex mutex;
   std::unordered_map<uint32_t, std::shared_ptr<WindowData>> windows;
   std::vector<uint32_t> topLevel;  // topmost first
   std::unordered_map<String16, std::shared_ptr<ClassData>> classes;
@@ -141,6 +146,15 @@ void markDirty(const std::shared_ptr<ThreadQueue>& queue, uint32_t id);
 void wakeAllQueues();
 // Removes the timers of a window from its queue.
 void dropTimers(const std::shared_ptr<ThreadQueue>& queue, uint32_t id);
+void completeSend(SendRecord& rec, LResult result);
+// Waits until rec is answered (true) or the deadline passes (false),
+// handling sends to the calling thread's windows meanwhile.
+bool waitForReply(ThreadQueue& me, SendRecord& rec, std::optional<std::chrono::steady_clock::time_point> deadline);
+// Posts to this process's top-level windows only.
+void broadcastLocal(uint32_t message, WParam wParam, LParam lParam);
+// Queues a send for the window's owner thread without waiting; rec->onDone
+// gets the answer (0 when the window or its thread goes first).
+void queueSend(const std::shared_ptr<SendRecord>& rec);
 // Puts a message at the head of the calling thread's queue.
 void postFront(const Message& msg);
 // Takes the next raw input for the calling thread, if any.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "plat/clock.h"
+#include "window/peer.h"
 #include "window/state.h"
 
 namespace plat::win {
@@ -201,6 +202,7 @@ Window createWindow(const CreateWindowParams& params) {
   }
   if (!windowExists(window)) return {};
   if (params.style & kStyleVisible) showWindow(window, true);
+  if (!(params.style & kStyleChild)) peerWindowsChanged();
   return window;
 }
 
@@ -261,13 +263,14 @@ bool destroyWindow(Window window) {
   for (auto& d : removed) dropTimers(d->queue, d->id);
   if (parentId && wasVisible) invalidateRect(Window{parentId}, &parentPart, true);
   if (activateNext) setActiveWindow(activateNext);
+  if (!parentId) peerWindowsChanged();
   notifyScreenChanged();
   return true;
 }
 
 bool windowExists(Window window) {
   auto& reg = registry();
-  std::lock_guard lock(reg.mutex);
+  std::shared_lock lock(reg.mutex);
   WindowData* d = findLocked(window);
   return d != nullptr;
 }
@@ -303,11 +306,16 @@ LResult defaultWindowProc(Window window, uint32_t message, WParam wParam, LParam
     }
     case kMsgSetText: {
       const auto* text = reinterpret_cast<const char16_t*>(lParam);
-      auto& reg = registry();
-      std::lock_guard lock(reg.mutex);
-      WindowData* d = findLocked(window);
-      if (!d) return 0;
-      d->text = text ? String16(text) : String16();
+      bool topLevel = false;
+      {
+        auto& reg = registry();
+        std::lock_guard lock(reg.mutex);
+        WindowData* d = findLocked(window);
+        if (!d) return 0;
+        d->text = text ? String16(text) : String16();
+        topLevel = !d->parent;
+      }
+      if (topLevel) peerWindowsChanged();
       return 1;
     }
     case kMsgGetText:
@@ -375,7 +383,7 @@ uintptr_t setUserData(Window window, uintptr_t value) {
 
 #define PLAT_WINDOW_FIELD(expr, fallback)      \
   auto& reg = registry();                      \
-  std::lock_guard lock(reg.mutex);             \
+  std::shared_lock lock(reg.mutex);            \
   WindowData* d = findLocked(window);          \
   return d ? (expr) : (fallback)
 
@@ -441,16 +449,18 @@ std::vector<Window> topLevelWindows() {
 
 Window findWindow(StringView16 cls, StringView16 title) {
   String16 key = classKey(cls);
-  auto& reg = registry();
-  std::lock_guard lock(reg.mutex);
-  for (uint32_t id : reg.topLevel) {
-    WindowData* d = findLocked(id);
-    if (!d || d->destroying) continue;
-    if (!key.empty() && d->cls->key != key) continue;
-    if (!title.empty() && d->text != title) continue;
-    return Window{id};
+  {
+    auto& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    for (uint32_t id : reg.topLevel) {
+      WindowData* d = findLocked(id);
+      if (!d || d->destroying) continue;
+      if (!key.empty() && d->cls->key != key) continue;
+      if (!title.empty() && d->text != title) continue;
+      return Window{id};
+    }
   }
-  return {};
+  return peerFind(cls, title);
 }
 
 bool setWindowText(Window window, StringView16 text) {
@@ -502,6 +512,7 @@ bool showWindow(Window window, bool show) {
     if (parent) invalidateRect(parent, &part, true);
     if (wasActive) setActiveWindow(isWindowVisible(owner) ? owner : Window{});
   }
+  if (topLevel) peerWindowsChanged();
   notifyScreenChanged();
   return wasVisible;
 }

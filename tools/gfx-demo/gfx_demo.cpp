@@ -14,6 +14,10 @@
 #include "plat/gfx/image.h"
 #include "plat/gfx/region_data.h"
 #include "plat/gfx/sdl_display.h"
+#include "plat/gfx/display_input.h"
+#include "plat/gfx/window_surfaces.h"
+#include "plat/message.h"
+#include "plat/window.h"
 
 namespace {
 
@@ -86,75 +90,111 @@ void sendVideoFrame(VideoOverlay& overlay, int phase) {
   overlay.setFrameYuv420(w, h, y.data(), w, u.data(), w / 2, v.data(), w / 2);
 }
 
-struct Scene {
-  Surface main;
-  Surface popup;
-  Region popupShape;
-  Rect popupRect{540, 250, 780, 460};
-  std::vector<Button> buttons;
+// Shared by the window procedures: fonts, the badge image and the pop-up shape.
+struct Assets {
   Image badge = makeBadge(96);
   FontPtr title = createFont(FontSpec{u"DejaVu Sans", 26, kWeightBold});
   FontPtr body = createFont(FontSpec{u"Noto Sans CJK JP", 22});
-  FontPtr chinese = createFont(FontSpec{u"Noto Sans CJK SC", 22, kWeightNormal, kCharsetSimplifiedChinese});
+  FontPtr chinese =
+      createFont(FontSpec{u"Noto Sans CJK SC", 22, kWeightNormal, kCharsetSimplifiedChinese});
   FontPtr button = createFont(FontSpec{u"Noto Sans CJK JP", 20, kWeightBold});
-
-  Scene() {
-    main.reset(kScreen.width, kScreen.height);
-    popup.reset(popupRect.width(), popupRect.height());
-    const char16_t* captions[] = {u"チャンネル", u"番組表", u"録画", u"Settings"};
-    for (int i = 0; i < 4; ++i)
-      buttons.push_back(Button{Rect::fromXYWH(16 + i * 122, 400, 112, 64), captions[i]});
-    // The pop-up's shape: a rounded rectangle as region data, as a skin's ".rgn" file holds it.
-    RectList rows;
-    const int w = popupRect.width(), h = popupRect.height(), radius = 24;
-    for (int y = 0; y < h; ++y) {
-      int inset = 0;
-      const int dy = y < radius ? radius - y : (y >= h - radius ? y - (h - radius - 1) : 0);
-      if (dy > 0) inset = radius - static_cast<int>(std::sqrt(double(radius * radius - dy * dy)));
-      rows.push_back(Rect{inset, y, w - inset, y + 1});
-    }
-    parseRegionData(encodeRegionData(rows), &popupShape);
-  }
-
-  void paint() {
-    auto dc = DeviceContext::createForSurface(&main, Point{}, RectList{main.bounds()});
-    for (int y = 0; y < kScreen.height; ++y)
-      dc->fillRect(Rect{0, y, kScreen.width, y + 1},
-                   makeColorRef(12, static_cast<uint8_t>(18 + y / 12), static_cast<uint8_t>(36 + y / 6)));
-    dc->selectFont(title);
-    dc->setBackgroundMode(BackgroundMode::Transparent);
-    dc->setTextColor(makeColorRef(255, 255, 255));
-    dc->textOut(16, 16, u"Tunora");
-    dc->fillRect(kVideoRect, kVideoKeyColor);  // the video shows through here
-    dc->selectFont(body);
-    Rect jp{512, 64, 784, 140};
-    dc->drawText(u"地上デジタル放送 ワンセグ\n番組表・録画・タイムシフト", &jp, text_format::kWordBreak);
-    dc->selectFont(chinese);
-    dc->setTextColor(makeColorRef(255, 220, 120));
-    Rect zh{512, 148, 784, 180};
-    dc->drawText(u"数字电视 节目指南", &zh, 0x8824);
-    dc->selectFont(button);
-    dc->setTextColor(makeColorRef(180, 200, 230));
-    Rect en{512, 184, 784, 240};
-    dc->drawText(u"Touch a button; long captions end with an ellipsis when they do not fit",
-                 &en, text_format::kWordBreak | text_format::kEndEllipsis);
-    for (const Button& b : buttons) drawButton(*dc, b, button);
-    dc->drawImage(badge, Rect::fromXYWH(400, 240, 96, 96));  // over the video area's corner
-
-    auto pdc = DeviceContext::createForSurface(&popup, Point{}, RectList{popup.bounds()});
-    pdc->fillRect(popup.bounds(), makeColorRef(240, 240, 236));
-    pdc->selectFont(body);
-    pdc->setTextColor(makeColorRef(20, 30, 60));
-    pdc->setBackgroundMode(BackgroundMode::Transparent);
-    Rect msg{16, 16, popup.width() - 16, popup.height() - 16};
-    pdc->drawText(u"緊急警報放送\nEmergency alarm\n紧急警报", &msg, text_format::kCenter);
-  }
-
-  std::vector<ComposeLayer> layers() const {
-    return {ComposeLayer{&main, Rect{0, 0, kScreen.width, kScreen.height}},
-            ComposeLayer{&popup, popupRect, &popupShape}};
-  }
 };
+Assets* g_assets = nullptr;
+std::vector<Button> g_buttons;  // indexed by control id - 1
+
+void paintMain(DeviceContext& dc) {
+  for (int y = 0; y < kScreen.height; ++y)
+    dc.fillRect(Rect{0, y, kScreen.width, y + 1},
+                makeColorRef(12, static_cast<uint8_t>(18 + y / 12), static_cast<uint8_t>(36 + y / 6)));
+  dc.selectFont(g_assets->title);
+  dc.setBackgroundMode(BackgroundMode::Transparent);
+  dc.setTextColor(makeColorRef(255, 255, 255));
+  dc.textOut(16, 16, u"Tunora");
+  dc.fillRect(kVideoRect, kVideoKeyColor);  // the video shows through here
+  dc.selectFont(g_assets->body);
+  Rect jp{512, 64, 784, 140};
+  dc.drawText(u"地上デジタル放送 ワンセグ\n番組表・録画・タイムシフト", &jp, text_format::kWordBreak);
+  dc.selectFont(g_assets->chinese);
+  dc.setTextColor(makeColorRef(255, 220, 120));
+  Rect zh{512, 148, 784, 180};
+  dc.drawText(u"数字电视 节目指南", &zh, 0x8824);
+  dc.selectFont(g_assets->button);
+  dc.setTextColor(makeColorRef(180, 200, 230));
+  Rect en{512, 184, 784, 240};
+  dc.drawText(u"Touch a button; long captions end with an ellipsis when they do not fit", &en,
+              text_format::kWordBreak | text_format::kEndEllipsis);
+  dc.drawImage(g_assets->badge, Rect::fromXYWH(400, 240, 96, 96));  // over the video's corner
+}
+
+void paintPopup(DeviceContext& dc, Window w) {
+  const Rect client = clientRect(w);
+  dc.fillRect(client, makeColorRef(240, 240, 236));
+  dc.selectFont(g_assets->body);
+  dc.setTextColor(makeColorRef(20, 30, 60));
+  dc.setBackgroundMode(BackgroundMode::Transparent);
+  Rect msg{16, 16, client.right - 16, client.bottom - 16};
+  dc.drawText(u"緊急警報放送\nEmergency alarm\n紧急警报", &msg, text_format::kCenter);
+}
+
+LResult demoProc(Window w, uint32_t msg, WParam wp, LParam lp) {
+  const int32_t id = controlId(w);
+  Button* button = id >= 1 && id <= static_cast<int32_t>(g_buttons.size()) ? &g_buttons[id - 1] : nullptr;
+  switch (msg) {
+    case kMsgPaint: {
+      PaintInfo info;
+      if (!beginPaint(w, &info)) return 0;
+      if (info.dc) {
+        if (button) {
+          Button local = *button;
+          local.rect = clientRect(w);
+          drawButton(*info.dc, local, g_assets->button);
+        } else if (windowText(w) == u"popup") {
+          paintPopup(*info.dc, w);
+        } else {
+          paintMain(*info.dc);
+        }
+      }
+      endPaint(w, &info);
+      return 0;
+    }
+    case kMsgMouseDown:
+    case kMsgMouseUp:
+      if (button) {
+        button->pressed = msg == kMsgMouseDown;
+        if (msg == kMsgMouseDown) setCapture(w);
+        else releaseCapture();
+        invalidate(w);
+      }
+      return 0;
+    default:
+      return defaultWindowProc(w, msg, wp, lp);
+  }
+}
+
+Window makeWindow(const char16_t* title, uint32_t style, Rect rect, Window parent, int32_t id) {
+  CreateWindowParams p;
+  p.className = u"GfxDemo";
+  p.title = title;
+  p.style = style | (parent ? kStyleChild : 0u);
+  p.rect = rect;
+  p.parent = parent;
+  p.controlId = id;
+  return createWindow(p);
+}
+
+// The pop-up's shape: a rounded rectangle, as region data like a skin's ".rgn" file.
+Region roundedShape(int w, int h, int radius) {
+  RectList rows;
+  for (int y = 0; y < h; ++y) {
+    int inset = 0;
+    const int dy = y < radius ? radius - y : (y >= h - radius ? y - (h - radius - 1) : 0);
+    if (dy > 0) inset = radius - static_cast<int>(std::sqrt(double(radius * radius - dy * dy)));
+    rows.push_back(Rect{inset, y, w - inset, y + 1});
+  }
+  Region shape;
+  parseRegionData(encodeRegionData(rows), &shape);
+  return shape;
+}
 
 int usage() {
   std::fprintf(stderr, "usage: gfx-demo [--headless] [--screenshot PATH] [--scale 1|2]\n");
@@ -175,51 +215,62 @@ int main(int argc, char** argv) {
   }
   if (scale != 1 && scale != 2) return usage();
 
-  Scene scene;
+  Assets assets;
+  g_assets = &assets;
+  Screen screen(kScreen);
+  screen.install();
+  registerClass(WindowClass{u"GfxDemo", 0, demoProc, {}});
+  Window main = makeWindow(u"main", kStyleVisible | kStyleClipChildren,
+                           Rect{0, 0, kScreen.width, kScreen.height}, {}, 0);
+  const char16_t* captions[] = {u"チャンネル", u"番組表", u"録画", u"Settings"};
+  for (int i = 0; i < 4; ++i) {
+    g_buttons.push_back(Button{Rect::fromXYWH(16 + i * 122, 400, 112, 64), captions[i]});
+    makeWindow(u"", kStyleVisible, g_buttons.back().rect, main, i + 1);
+  }
+  const Rect popupRect{540, 250, 780, 460};
+  Window popup = makeWindow(u"popup", kStyleVisible | kStyleNoActivate, popupRect, {}, 0);
+  setWindowShape(popup, roundedShape(popupRect.width(), popupRect.height(), 24));
+
   VideoOverlay& overlay = videoOverlay();
   overlay.setRect(kVideoRect);
   sendVideoFrame(overlay, 0);
-  Compositor compositor(kScreen);
-  scene.paint();
-  compositor.compose(scene.layers());
+  pumpPendingMessages();
+  screen.compose();
 
   std::string reason;
   if (!headless && !displayAvailable(&reason)) {
     std::fprintf(stderr, "gfx-demo: %s; running headless\n", reason.c_str());
     headless = true;
   }
+  int result = 0;
   if (!screenshot.empty()) {
-    const Status st = compositor.writeScreenshot(screenshot);
+    const Status st = screen.writeScreenshot(screenshot);
     if (failed(st)) {
       std::fprintf(stderr, "gfx-demo: cannot write %s (%s)\n", screenshot.c_str(), statusName(st));
-      return 1;
+      result = 1;
+    } else {
+      std::printf("wrote %s\n", screenshot.c_str());
     }
-    std::printf("wrote %s\n", screenshot.c_str());
-    return 0;
+  } else if (!headless) {
+    std::string error;
+    auto display = SdlDisplay::open(kScreen, scale, "Tunora graphics demo", &error);
+    if (!display) {
+      std::fprintf(stderr, "gfx-demo: %s\n", error.c_str());
+      result = 1;
+    } else {
+      int phase = 0;
+      while (!quitRequested()) {
+        display->wait(33, [](const DisplayEvent& e) { deliverDisplayEvent(e); });
+        pumpPendingMessages();
+        sendVideoFrame(overlay, phase += 4);
+        screen.compose();
+        display->present(screen.frame());
+      }
+    }
   }
-  if (headless) return 0;
-
-  std::string error;
-  auto display = SdlDisplay::open(kScreen, scale, "Tunora graphics demo", &error);
-  if (!display) {
-    std::fprintf(stderr, "gfx-demo: %s\n", error.c_str());
-    return 1;
-  }
-  bool running = true;
-  int phase = 0;
-  while (running) {
-    display->wait(33, [&](const DisplayEvent& e) {
-      if (e.kind == DisplayEvent::Kind::Quit ||
-          (e.kind == DisplayEvent::Kind::KeyDown && e.key == DisplayKey::Escape))
-        running = false;
-      if (e.kind == DisplayEvent::Kind::PointerDown || e.kind == DisplayEvent::Kind::PointerUp)
-        for (Button& b : scene.buttons)
-          b.pressed = e.kind == DisplayEvent::Kind::PointerDown && b.rect.contains(e.position);
-    });
-    sendVideoFrame(overlay, phase += 4);
-    scene.paint();
-    compositor.compose(scene.layers());
-    display->present(compositor.frame());
-  }
-  return 0;
+  destroyWindow(popup);
+  destroyWindow(main);
+  overlay.clear();
+  overlay.setRect(Rect{});
+  return result;
 }

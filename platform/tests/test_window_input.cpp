@@ -252,3 +252,47 @@ TEST_F(Input, DisplayListsVisibleTopLevelWindowsBackToFront) {
 }
 
 }  // namespace
+
+namespace {
+
+class CountingCompositor : public FrameCompositor {
+ public:
+  bool composeFrame(Size screen) override {
+    lastSize = screen;
+    windows = visibleTopLevelWindows().size();
+    ++frames;
+    return true;
+  }
+  Size lastSize;
+  size_t windows = 0;
+  int frames = 0;
+};
+
+TEST_F(Input, HeadlessDisplayOwnsScreenSizeInputAndFrames) {
+  {
+    HeadlessDisplay display({640, 360});
+    EXPECT_EQ(screenSize(), (Size{640, 360}));
+    EXPECT_FALSE(display.renderFrame());  // no compositor yet
+    CountingCompositor compositor;
+    setFrameCompositor(&compositor);
+    Window w = wtest::makeTop({0, 0, 100, 100});
+    ASSERT_TRUE(display.frameDirty());
+    EXPECT_TRUE(display.renderFrame());
+    EXPECT_FALSE(display.frameDirty());
+    EXPECT_EQ(compositor.lastSize, (Size{640, 360}));
+    EXPECT_EQ(compositor.windows, 1u);
+    moveWindow(w, {10, 10, 110, 110});
+    EXPECT_TRUE(display.frameDirty());
+    pumpPendingMessages();
+    Recorder::instance().clear(w);
+    display.tap({50, 50});
+    display.key(kKeyReturn);
+    pumpPendingMessages();
+    EXPECT_EQ(Recorder::instance().count(w, kMsgMouseDown), 1u);
+    EXPECT_EQ(Recorder::instance().count(w, kMsgKeyDown), 1u);
+    setFrameCompositor(nullptr);
+  }
+  EXPECT_EQ(screenSize(), kDefaultScreenSize);
+}
+
+}  // namespace

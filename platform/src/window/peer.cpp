@@ -102,9 +102,10 @@ std::vector<int> livePeers(const fs::path& dir) {
   for (auto& entry : fs::directory_iterator(dir, ec)) {
     fs::path name = entry.path().filename();
     if (name.extension() != ".sock") continue;
+    std::string stem = name.stem().string();
     char* end = nullptr;
-    long pid = std::strtol(name.stem().c_str(), &end, 10);
-    if (!end || *end != '\0' || pid <= 0 || pid == getpid()) continue;
+    long pid = std::strtol(stem.c_str(), &end, 10);
+    if (stem.empty() || !end || *end != '\0' || pid <= 0 || pid > INT32_MAX || pid == getpid()) continue;
     if (!processAlive(static_cast<int>(pid))) {
       fs::remove(entry.path(), ec);
       fs::remove(listPath(dir, static_cast<int>(pid)), ec);

@@ -246,13 +246,32 @@ bool nextMessage(Message* out, bool wait, bool remove, bool includeQuit) {
       // Input waiting for another thread: look again shortly.
       me->wake.wait_for(lock, std::chrono::milliseconds(2));
     } else if (!me->timers.empty()) {
-      // Timers run on the current clock, which may be virtual: poll it.
-      me->wake.wait_for(lock, std::chrono::milliseconds(10));
+      // Sleep until the next timer is due. A virtual clock wakes us when it
+      // is advanced; the cap covers a clock swapped while we sleep.
+      uint64_t now = tickCount();
+      uint64_t due = UINT64_MAX;
+      for (const auto& t : me->timers) due = std::min(due, t.due);
+      uint64_t waitMs = due > now ? std::min<uint64_t>(due - now, 250) : 0;
+      if (waitMs > 0) me->wake.wait_for(lock, std::chrono::milliseconds(waitMs));
     } else {
       me->wake.wait(lock);
     }
     --me->waiting;
   }
+}
+
+// Threads sleeping until a timer is due wake when a virtual clock moves.
+void watchVirtualClock() {
+  static std::mutex mutex;
+  static VirtualClock* watched = nullptr;
+  static int listenerId = 0;
+  auto* clock = dynamic_cast<VirtualClock*>(&currentClock());
+  if (!clock) return;
+  std::lock_guard lock(mutex);
+  if (clock == watched) return;
+  listenerId = clock->addListener([] { wakeAllQueues(); });
+  watched = clock;
+  (void)listenerId;
 }
 
 }  // namespace
@@ -466,6 +485,7 @@ uint32_t registerMessage(std::string_view name) {
 bool setTimer(Window window, uintptr_t timerId, uint32_t intervalMs) {
   auto queue = queueOf(window);
   if (!queue) return false;
+  watchVirtualClock();
   // A zero interval would fire on every pass of the loop.
   uint32_t interval = std::max<uint32_t>(intervalMs, 1);
   {

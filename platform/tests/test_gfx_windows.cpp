@@ -147,5 +147,18 @@ TEST_F(WindowsTest, WindowContextsOutsidePaintingAndDestroyedWindows) {
   EXPECT_EQ(at(25, 25), makeColorRef(0, 0, 0));
 }
 
+TEST_F(WindowsTest, HeadlessDisplayBuildsFramesThroughTheScreen) {
+  HeadlessDisplay display(Size{320, 200});
+  Window top = make(Rect{0, 0, 320, 200}, kGreen);
+  paint(top);
+  EXPECT_TRUE(display.renderFrame());
+  EXPECT_EQ(screen.frame().width(), 320);
+  EXPECT_EQ(at(300, 190), kGreen);
+  fills()[top.id] = kBlue;
+  paint(top);
+  EXPECT_TRUE(display.renderFrame());
+  EXPECT_EQ(at(10, 10), kBlue);
+}
+
 }  // namespace
 }  // namespace plat

@@ -144,12 +144,24 @@ size_t WindowSurfaces::openContexts() const {
 Screen::Screen(Size size) : compositor_(size) {}
 
 Screen::~Screen() {
-  if (installed_) setPaintBackend(nullptr);
+  if (!installed_) return;
+  setPaintBackend(nullptr);
+  if (frameCompositor() == this) setFrameCompositor(nullptr);
 }
 
 void Screen::install() {
   setPaintBackend(&surfaces_);
+  setFrameCompositor(this);
   installed_ = true;
+}
+
+bool Screen::composeFrame(Size screen) {
+  const Surface& f = compositor_.frame();
+  if ((f.width() != screen.width || f.height() != screen.height) &&
+      failed(compositor_.resize(screen)))
+    return false;
+  compose();
+  return true;
 }
 
 const Surface& Screen::compose() {

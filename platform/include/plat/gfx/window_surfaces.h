@@ -7,8 +7,10 @@
 // compositor takes the surfaces through the LayerSource interface.
 //
 // A Screen bundles the surfaces and a compositor and installs itself as the
-// window system's paint back end; the display back ends (headless, SDL2)
-// compose and show its frame.
+// window system's paint back end and frame compositor; the display back ends
+// (headless, SDL2) have it compose and show its frame. Compose on the thread
+// that paints the windows: a surface is resized when its window is painted
+// after a size change.
 #pragma once
 #include <filesystem>
 #include <map>
@@ -51,16 +53,18 @@ class WindowSurfaces : public PaintBackend, public LayerSource {
   std::vector<ComposedWindow> composed_;  // keeps shapes alive during composition
 };
 
-class Screen {
+class Screen : public FrameCompositor {
  public:
   explicit Screen(Size size = screenSize());
   // Removes itself as the paint back end.
-  ~Screen();
+  ~Screen() override;
   Screen(const Screen&) = delete;
   Screen& operator=(const Screen&) = delete;
 
-  // Becomes the window system's paint back end.
+  // Becomes the window system's paint back end and frame compositor.
   void install();
+  // Composes a frame of the given size (the frame is resized when it differs).
+  bool composeFrame(Size screen) override;
   // Composes the visible top-level windows and the video overlay.
   const Surface& compose();
   const Surface& frame() const { return compositor_.frame(); }

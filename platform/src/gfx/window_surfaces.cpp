@@ -56,21 +56,21 @@ RectList WindowSurfaces::visibleArea(Window window, const RectList& clip, Window
   return vis;
 }
 
-Surface* WindowSurfaces::surfaceFor(Window topLevel) {
+std::shared_ptr<Surface> WindowSurfaces::surfaceFor(Window topLevel) {
   const Rect r = windowRect(topLevel);
   const int32_t w = std::max(0, r.width()), h = std::max(0, r.height());
   auto& slot = surfaces_[topLevel.id];
-  if (!slot) slot = std::make_unique<Surface>();
+  if (!slot) slot = std::make_shared<Surface>();
   if (slot->width() != w || slot->height() != h) {
     // Keep what was drawn where the old and new sizes overlap.
-    Surface resized;
-    if (failed(resized.reset(w, h, makePixel(0, 0, 0)))) return nullptr;
+    auto resized = std::make_shared<Surface>();
+    if (failed(resized->reset(w, h, makePixel(0, 0, 0)))) return nullptr;
     const int32_t cw = std::min(w, slot->width()), ch = std::min(h, slot->height());
     for (int32_t y = 0; y < ch; ++y)
-      std::memcpy(resized.row(y), slot->row(y), static_cast<size_t>(cw) * sizeof(Pixel));
-    *slot = std::move(resized);
+      std::memcpy(resized->row(y), slot->row(y), static_cast<size_t>(cw) * sizeof(Pixel));
+    slot = std::move(resized);
   }
-  return slot.get();
+  return slot;
 }
 
 DeviceContext* WindowSurfaces::acquire(Window window, const Region& clip) {
@@ -79,16 +79,16 @@ DeviceContext* WindowSurfaces::acquire(Window window, const Region& clip) {
   RectList vis = visibleArea(window, clip.rects(), &top, &origin);
   if (!top) return nullptr;
   std::lock_guard lock(mutex_);
-  Surface* surface = surfaceFor(top);
+  std::shared_ptr<Surface> surface = surfaceFor(top);
   if (!surface) return nullptr;
-  auto dc = DeviceContext::createForSurface(surface, origin, std::move(vis));
+  auto dc = DeviceContext::createForSurface(surface.get(), origin, std::move(vis));
   DeviceContext* raw = dc.get();
-  contexts_.emplace(raw, std::move(dc));
+  contexts_.emplace(raw, OpenContext{std::move(dc), std::move(surface)});
   return raw;
 }
 
 void WindowSurfaces::release(Window, DeviceContext* dc) {
-  std::unique_ptr<DeviceContext> owned;
+  OpenContext owned;
   {
     std::lock_guard lock(mutex_);
     auto it = contexts_.find(dc);
@@ -124,10 +124,12 @@ void WindowSurfaces::collectLayers(std::vector<ComposeLayer>* out) {
     it = found ? std::next(it) : surfaces_.erase(it);
   }
   composed_ = std::move(windows);
+  held_.clear();
   for (const ComposedWindow& cw : composed_) {
-    Surface* s = surfaceFor(cw.window);
+    std::shared_ptr<Surface> s = surfaceFor(cw.window);
     if (!s) continue;
-    out->push_back(ComposeLayer{s, cw.screenRect, cw.shape ? &*cw.shape : nullptr});
+    out->push_back(ComposeLayer{s.get(), cw.screenRect, cw.shape ? &*cw.shape : nullptr});
+    held_.push_back(std::move(s));
   }
 }
 

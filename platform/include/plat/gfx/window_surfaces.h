@@ -8,9 +8,9 @@
 //
 // A Screen bundles the surfaces and a compositor and installs itself as the
 // window system's paint back end and frame compositor; the display back ends
-// (headless, SDL2) have it compose and show its frame. Compose on the thread
-// that paints the windows: a surface is resized when its window is painted
-// after a size change.
+// (headless, SDL2) have it compose and show its frame. Composing on a thread
+// other than the painting one is memory-safe (surfaces are replaced, not
+// reallocated, on a resize), but may show a half-painted window for a frame.
 #pragma once
 #include <filesystem>
 #include <map>
@@ -46,11 +46,18 @@ class WindowSurfaces : public PaintBackend, public LayerSource {
   size_t openContexts() const;
 
  private:
-  Surface* surfaceFor(Window topLevel);  // mutex_ held
+  struct OpenContext {
+    std::unique_ptr<DeviceContext> dc;
+    std::shared_ptr<Surface> surface;  // kept alive while the context is open
+  };
+  // A resize replaces the surface object, so open contexts and a composition
+  // in progress keep reading the one they were given.
+  std::shared_ptr<Surface> surfaceFor(Window topLevel);  // mutex_ held
   mutable std::mutex mutex_;
-  std::map<uint32_t, std::unique_ptr<Surface>> surfaces_;
-  std::unordered_map<DeviceContext*, std::unique_ptr<DeviceContext>> contexts_;
-  std::vector<ComposedWindow> composed_;  // keeps shapes alive during composition
+  std::map<uint32_t, std::shared_ptr<Surface>> surfaces_;
+  std::unordered_map<DeviceContext*, OpenContext> contexts_;
+  std::vector<ComposedWindow> composed_;        // keeps shapes alive during composition
+  std::vector<std::shared_ptr<Surface>> held_;  // and the surfaces
 };
 
 class Screen : public FrameCompositor {

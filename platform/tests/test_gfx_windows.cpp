@@ -87,6 +87,7 @@ TEST_F(WindowsTest, ChildrenDrawAtTheirPlaceClippedByParentAndShape) {
   EXPECT_EQ(at(145, 145), kRed);     // grandchild, but outside the child's shape
   EXPECT_EQ(at(160, 160), kRed);     // grandchild beyond its parent's rectangle: clipped
   EXPECT_EQ(screen.surfaces().openContexts(), 0u);
+  EXPECT_EQ(liveGdiObjects().deviceContexts, 0);  // every painting context was freed
 }
 
 TEST_F(WindowsTest, SiblingsAboveAndClipChildrenAreKept) {

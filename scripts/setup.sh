@@ -15,6 +15,7 @@ PACKAGES=(
   libxml2-dev
   # text: glyph rendering, font lookup, Japanese/Chinese-capable faces
   libfreetype-dev libfontconfig-dev fonts-noto-cjk
+  fonts-dejavu-core               # a Latin-only face: the text tests check CJK stand-in glyphs with it
   # skin and snapshot images
   libpng-dev libjpeg-dev
   # real display, touch/keyboard input and audio output

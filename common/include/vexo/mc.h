@@ -210,11 +210,11 @@ class McPtr {
   }
   // Adds a reference of its own.
   static McPtr share(T* p) {
-    if (p) p->AddRef();
+    if (p) addRefOf(p);
     return adopt(p);
   }
   McPtr(const McPtr& o) : p_(o.p_) {
-    if (p_) p_->AddRef();
+    if (p_) addRefOf(p_);
   }
   McPtr(McPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
   McPtr& operator=(McPtr o) noexcept {
@@ -224,7 +224,7 @@ class McPtr {
   ~McPtr() { reset(); }
 
   void reset() {
-    if (T* p = std::exchange(p_, nullptr)) p->Release();
+    if (T* p = std::exchange(p_, nullptr)) releaseOf(p);
   }
   T* get() const { return p_; }
   T* operator->() const { return p_; }
@@ -240,6 +240,16 @@ class McPtr {
   friend bool operator==(const McPtr& a, const McPtr& b) { return a.p_ == b.p_; }
 
  private:
+  // Concrete objects (several interfaces, each with its own AddRef) use the
+  // object's own spelling; interface pointers use the interface's.
+  static void addRefOf(T* p) {
+    if constexpr (requires { p->addRef(); }) p->addRef();
+    else p->AddRef();
+  }
+  static void releaseOf(T* p) {
+    if constexpr (requires { p->release(); }) p->release();
+    else p->Release();
+  }
   T* p_ = nullptr;
 };
 

@@ -290,7 +290,7 @@ Status PlayerCore::setVideoWindow(ZantWindow window, int32_t x, int32_t y, int32
 
 uint32_t PlayerCore::positionMsLocked() const {
   uint64_t pos = file_.positionBase;
-  if (file_.runningSince != 0) pos += plat::tickCount() - file_.runningSince;
+  if (file_.advancing) pos += plat::tickCount() - file_.runningSince;
   return static_cast<uint32_t>(std::min<uint64_t>(pos, file_.durationMs));
 }
 
@@ -309,7 +309,7 @@ void PlayerCore::scheduleEndOfFileLocked() {
       if (self->state_ != zant::kStateRunning || self->liveLocked() || self->positionMsLocked() < self->file_.durationMs)
         return;
       self->file_.positionBase = self->file_.durationMs;
-      self->file_.runningSince = 0;
+      self->file_.advancing = false;
       self->setStateLocked(out, zant::kStateStopped);
       self->emitLocked(out, zant::kEvEndOfFile, 1, zant::kStateStopped);
     }
@@ -326,14 +326,17 @@ Status PlayerCore::run() {
     if (state_ == zant::kStateScanning || state_ == zant::kStateRecording) return plat::E_FAIL;
     if (liveLocked()) {
       if (!current_) return plat::E_FAIL;
-      if (ts_.active && ts_.pausedSince != 0) {
+      if (ts_.active && ts_.paused) {
         ts_.behindBase = timeShiftBehindLocked();
-        ts_.pausedSince = 0;
+        ts_.paused = false;
       }
     } else {
       if (file_.durationMs == 0) return plat::E_FAIL;
       if (positionMsLocked() >= file_.durationMs) file_.positionBase = 0;  // play again from the start
-      if (file_.runningSince == 0) file_.runningSince = plat::tickCount();
+      if (!file_.advancing) {
+        file_.advancing = true;
+        file_.runningSince = plat::tickCount();
+      }
       scheduleEndOfFileLocked();
     }
     bool wasRunning = state_ == zant::kStateRunning;
@@ -365,10 +368,13 @@ Status PlayerCore::pause() {
     if (!source_) return plat::E_FAIL;
     if (state_ != zant::kStateRunning && state_ != zant::kStatePaused) return plat::E_FAIL;
     if (liveLocked()) {
-      if (ts_.active && ts_.pausedSince == 0) ts_.pausedSince = plat::tickCount();
-    } else if (file_.runningSince != 0) {
+      if (ts_.active && !ts_.paused) {
+        ts_.paused = true;
+        ts_.pausedSince = plat::tickCount();
+      }
+    } else if (file_.advancing) {
       file_.positionBase = positionMsLocked();
-      file_.runningSince = 0;
+      file_.advancing = false;
       rt.cancel(this);
     }
     setStateLocked(out, zant::kStatePaused);
@@ -387,7 +393,7 @@ Status PlayerCore::stop() {
     if (rec_.active) stopRecordingLocked(out, 0);
     if (!liveLocked()) {
       file_.positionBase = positionMsLocked();
-      file_.runningSince = 0;
+      file_.advancing = false;
     }
     rt.cancel(this);
     setStateLocked(out, zant::kStateStopped);
@@ -621,7 +627,7 @@ uint32_t PlayerCore::timeShiftLengthLocked() const {
 
 uint32_t PlayerCore::timeShiftBehindLocked() const {
   uint64_t behind = ts_.behindBase;
-  if (ts_.pausedSince != 0) behind += plat::tickCount() - ts_.pausedSince;
+  if (ts_.paused) behind += plat::tickCount() - ts_.pausedSince;
   return static_cast<uint32_t>(std::min<uint64_t>(behind, timeShiftLengthLocked()));
 }
 
@@ -637,7 +643,8 @@ Status PlayerCore::timeShiftStart() {
     ts_.active = true;
     ts_.startTick = plat::tickCount();
     ts_.behindBase = 0;
-    ts_.pausedSince = state_ == zant::kStatePaused ? plat::tickCount() : 0;
+    ts_.paused = state_ == zant::kStatePaused;
+    ts_.pausedSince = plat::tickCount();
     emitCapsLocked(out);
   }
   rt.deliver(std::move(out));
@@ -680,7 +687,7 @@ Status PlayerCore::timeShiftSeek(uint32_t origin, uint32_t ms) {
   std::lock_guard lock(Runtime::get().mu);
   if (!ts_.active) return plat::E_FAIL;
   ts_.behindBase = std::min(ms, timeShiftLengthLocked());
-  if (ts_.pausedSince != 0) ts_.pausedSince = plat::tickCount();
+  if (ts_.paused) ts_.pausedSince = plat::tickCount();
   return plat::S_OK;
 }
 
@@ -694,7 +701,7 @@ Status PlayerCore::seekSet(const ZantTime* position) {
   uint32_t ms = recordToMs(*position);
   if (ms > file_.durationMs) return plat::E_INVALIDARG;
   file_.positionBase = ms;
-  if (file_.runningSince != 0) {
+  if (file_.advancing) {
     file_.runningSince = plat::tickCount();
     scheduleEndOfFileLocked();
   }
@@ -838,7 +845,7 @@ Status PlayerCore::tuneLocked(Outbox& out, size_t index) {
   emitLocked(out, zant::kEvServiceChanging);
   current_ = list[index];
   file_.positionBase = 0;
-  file_.runningSince = 0;
+  file_.advancing = false;
   uint32_t level = effectiveSignalLocked();
   uint32_t quality = qualityOf(level);
   lastQuality_ = quality;

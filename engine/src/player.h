@@ -189,13 +189,15 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
     bool active = false;
     uint64_t startTick = 0;
     uint32_t behindBase = 0;
-    uint64_t pausedSince = 0;  // 0: not paused
+    bool paused = false;
+    uint64_t pausedSince = 0;
   } ts_;
 
   struct FilePlay {
     uint32_t durationMs = 0;
     uint32_t positionBase = 0;
-    uint64_t runningSince = 0;  // 0: not advancing
+    bool advancing = false;
+    uint64_t runningSince = 0;
   } file_;
 };
 

@@ -515,29 +515,33 @@ Status PlayerCore::recordStart() {
   return plat::S_OK;
 }
 
-// Writes the stream that arrived since the last tick, as transport-stream
-// packets, and applies the file-size and disk limits.
+// Writes the stream that arrived since recording began and is not yet in the
+// file, as transport-stream packets. Returns the event code of a write
+// failure (the disk is full), else 0.
+uint32_t PlayerCore::writeDueLocked() {
+  uint64_t due = (plat::tickCount() - rec_.startTick) * kRecordBytesPerSecond / 1000;
+  due -= due % kTsPacket;
+  std::vector<uint8_t> packet(kTsPacket, 0xFF);
+  while (rec_.bytes < due) {
+    packet[0] = 0x47;
+    packet[1] = 0x1F;  // null packets (PID 0x1FFF) stand in for the service's stream
+    packet[2] = 0xFF;
+    packet[3] = static_cast<uint8_t>(0x10 | (rec_.continuity++ & 0x0F));
+    if (plat::failed(rec_.file.write(packet.data(), packet.size()))) return zant::kEvRecordDiskLimit;
+    rec_.bytes += kTsPacket;
+  }
+  return 0;
+}
+
+// Writes what arrived since the last tick and applies the file-size and
+// disk limits.
 void PlayerCore::recordTick() {
   Runtime& rt = Runtime::get();
   Outbox out;
   {
     std::lock_guard lock(rt.mu);
     if (!rec_.active) return;
-    uint64_t due = (plat::tickCount() - rec_.startTick) * kRecordBytesPerSecond / 1000;
-    due -= due % kTsPacket;
-    uint32_t stopCode = 0;
-    std::vector<uint8_t> packet(kTsPacket, 0xFF);
-    while (rec_.bytes < due) {
-      packet[0] = 0x47;
-      packet[1] = 0x1F;  // null packets (PID 0x1FFF) stand in for the service's stream
-      packet[2] = 0xFF;
-      packet[3] = static_cast<uint8_t>(0x10 | (rec_.continuity++ & 0x0F));
-      if (plat::failed(rec_.file.write(packet.data(), packet.size()))) {
-        stopCode = zant::kEvRecordDiskLimit;
-        break;
-      }
-      rec_.bytes += kTsPacket;
-    }
+    uint32_t stopCode = writeDueLocked();
     const uint64_t mb = 1024ull * 1024ull;
     if (stopCode == 0 && rec_.bytes >= dwords_[zant::kSetFileLimitMb] * mb) stopCode = zant::kEvRecordFileLimit;
     if (stopCode == 0) {
@@ -562,6 +566,7 @@ void PlayerCore::recordTick() {
 }
 
 void PlayerCore::stopRecordingLocked(Outbox& out, uint32_t reasonCode) {
+  if (reasonCode == 0) writeDueLocked();  // a requested stop keeps everything up to now
   rec_.file.flush();
   rec_.file.close();
   rec_.active = false;

@@ -135,6 +135,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void scanStep();
   Status folderOf(uint32_t settingId, std::u16string* folder);
   void recordTick();
+  uint32_t writeDueLocked();
   void stopRecordingLocked(Outbox& out, uint32_t reasonCode);
   uint32_t positionMsLocked() const;
   void scheduleEndOfFileLocked();

@@ -355,6 +355,36 @@ TEST_F(EngineTest, EmergencyAlarmObjectLivesThroughTheCallAndEnds) {
   EXPECT_EQ(streams_->GetEmergencyAlarm(current.put()), plat::S_FALSE);
 }
 
+// At 09:00 local on the clock's first day, 日本テレビ (index 3) shows a film
+// rated 12.
+TEST_F(EngineTest, ParentalAgeBlocksRatedProgrammes) {
+  openLive();
+  tokyoLineUp();
+  auto settings = mcQuery<IZantPlayerSettings>(player_.get());
+  struct Case {
+    uint32_t age;
+    size_t blocks;
+  };
+  const Case cases[] = {{0, 0}, {10, 1}, {12, 0}, {15, 0}};
+  for (const Case& c : cases) {
+    ASSERT_EQ(settings->SetDWORD(kSetParentalAge, c.age), plat::S_OK);
+    sink_->clear();
+    ASSERT_EQ(channels_->SelectByIndex(3), plat::S_OK);
+    EXPECT_EQ(sink_->count(kEvParentalBlocked), c.blocks) << "age " << c.age;
+    if (c.blocks) {
+      for (const auto& e : sink_->events()) {
+        if (e.code == kEvParentalBlocked) {
+          EXPECT_EQ(e.p1, 12u);
+        }
+      }
+    }
+  }
+  // Lowering the age on the channel blocks at once.
+  sink_->clear();
+  settings->SetDWORD(kSetParentalAge, 6);
+  EXPECT_EQ(sink_->count(kEvParentalBlocked), 1u);
+}
+
 TEST_F(EngineTest, SettingsHaveRangesAndKinds) {
   openLive();
   auto settings = mcQuery<IZantPlayerSettings>(player_.get());

@@ -279,10 +279,10 @@ Status PlayerCore::getCapabilities(uint32_t* caps) {
 }
 
 Status PlayerCore::setVideoWindow(ZantWindow window, int32_t x, int32_t y, int32_t w, int32_t h) {
-  if (w < 0 || h < 0) return plat::E_INVALIDARG;
+  // A window of no size arrives as -1 by -1 (the caller subtracts a border): no video area.
   std::lock_guard lock(Runtime::get().mu);
   window_ = window;
-  videoRect_ = {x, y, w, h};
+  videoRect_ = {x, y, std::max(w, 0), std::max(h, 0)};
   return plat::S_OK;
 }
 

@@ -168,6 +168,19 @@ TEST_F(SchedulerTest, ReminderStartAndStopComeAtTheirTimes) {
   EXPECT_EQ(sink_->events().size(), 3u);  // each once
 }
 
+// A sink may call back into the scheduler from OnEvent: no lock is held then.
+TEST_F(SchedulerTest, SinkMayPollFromInsideItsCallback) {
+  ASSERT_EQ(events_->AddRecord(reservation(3, 9, 10, 9, 20).get()), plat::S_OK);
+  int nested = 0;
+  sink_->hook = [&](uint32_t code, uintptr_t, uintptr_t) {
+    if (code == zant::kEvSchedulerStart) nested += events_->Poll() == plat::S_OK;
+  };
+  advanceMinutes(11);
+  EXPECT_EQ(nested, 1);
+  EXPECT_EQ(sink_->count(zant::kEvSchedulerStart), 1u);
+  sink_->hook = nullptr;
+}
+
 TEST_F(SchedulerTest, SchedulerThreadFollowsTheVirtualClock) {
   ASSERT_EQ(events_->AddRecord(reservation(2, 9, 30, 9, 40).get()), plat::S_OK);
   plat::Event started(plat::Event::Reset::Manual);

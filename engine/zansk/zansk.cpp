@@ -170,8 +170,18 @@ class EventSchedulerObj final : public StoreObj<IZanskEventScheduler> {
   // Raises every event whose time has come: the reminder at start minus the
   // lead time (field 15, seconds), the start, then the stop at the end.
   Status Poll() override {
-    std::lock_guard pollLock(pollMutex_);
     std::vector<std::pair<uint32_t, uint32_t>> due;  // (code, id)
+    if (Status s = collectDue(&due); plat::failed(s)) return s;
+    // Sinks are called with no lock held: a sink may call back into the scheduler.
+    for (const auto& [code, id] : due) sinks_->fire(identity(), code, id, 0);
+    return plat::S_OK;
+  }
+
+ private:
+  // Marks and returns the events whose time has come (one poll at a time).
+  Status collectDue(std::vector<std::pair<uint32_t, uint32_t>>* dueOut) {
+    std::lock_guard pollLock(pollMutex_);
+    auto& due = *dueOut;
     std::vector<uint32_t> ids;
     if (Status s = db_.ids(kKindReservation, &ids); plat::failed(s)) return s;
     plat::FileTime now = plat::utcNow();
@@ -204,7 +214,6 @@ class EventSchedulerObj final : public StoreObj<IZanskEventScheduler> {
       }
       if (newBits != bits) db_.setFired(id, newBits);
     }
-    for (const auto& [code, id] : due) sinks_->fire(identity(), code, id, 0);
     return plat::S_OK;
   }
 

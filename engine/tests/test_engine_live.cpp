@@ -479,5 +479,34 @@ TEST_F(EngineTest, ScenarioFilesAreCheckedAndReplaceTheWorld) {
   EXPECT_EQ(control_->LoadScenarioText(small, std::strlen(small)), plat::E_FAIL);
 }
 
+TEST_F(EngineTest, ScenarioScriptPlaysOnTheClock) {
+  const char* xml =
+      "<scenario><device id='1' name='Tuner' type='0x40040001'/>"
+      "<channel sid='0x10' tsid='0x20' name='テスト' freq='557143'/>"
+      "<battery at='200' level='15' charging='1'/>"
+      "<alarm at='1000' kind='tsunami' areas='2732 1388' duration='500'/>"
+      "<signal at='1800' level='5'/>"
+      "</scenario>";
+  ASSERT_EQ(control_->LoadScenarioText(xml, static_cast<uint32_t>(std::strlen(xml))), plat::S_OK);
+  openLive();
+  std::vector<std::pair<uint32_t, uint32_t>> alarms;  // (kind, active)
+  int32_t battery = -1;
+  sink_->hook = [&](uint32_t code, uintptr_t p1, uintptr_t) {
+    if (code == kEvEmergencyAlarm) {
+      uint32_t cat = 0, kind = 0, active = 0;
+      reinterpret_cast<IZantEmergencyAlarm*>(p1)->GetKind(&cat, &kind);
+      reinterpret_cast<IZantEmergencyAlarm*>(p1)->IsActive(&active);
+      alarms.push_back({kind, active});
+    } else if (code == kEvBattery) {
+      battery = reinterpret_cast<const ZantBatteryStatus*>(p1)->level;
+    }
+  };
+  advance(300);
+  EXPECT_EQ(battery, 15);
+  advance(1500);
+  EXPECT_EQ(alarms, (std::vector<std::pair<uint32_t, uint32_t>>{{kAlarmKindTsunami, 1}, {kAlarmKindTsunami, 0}}));
+  sink_->hook = nullptr;
+}
+
 }  // namespace
 }  // namespace enginetest

@@ -113,9 +113,7 @@ class CMcUnknown : public IMcNonDelegatingUnknown {
  protected:
   ~CMcUnknown() override = default;
 
-  // Stores the identity with a reference. (A direct call rather than through
-  // the virtual GetInterface: GCC 12 at -O2 miscompiles that virtual call
-  // for classes in an anonymous namespace and drops the IUnknown answer.)
+  // Stores the identity with a reference.
   Status exposeIdentity(void** out) {
     NonDelegatingAddRef();
     *out = identity();

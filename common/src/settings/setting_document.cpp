@@ -12,6 +12,8 @@ constexpr char kRootName[] = "Setting";
 constexpr char kTypeAttribute[] = "Type";
 // A segment that names an element to be created is at most this long.
 constexpr size_t kMaxSegmentBytes = 259;
+// Bound on the path cache (the system uses about sixty paths).
+constexpr size_t kMaxRememberedPaths = 4096;
 
 const xmlChar* xc(const char* s) { return reinterpret_cast<const xmlChar*>(s); }
 
@@ -140,6 +142,14 @@ std::unique_ptr<SettingDocument> SettingDocument::adopt(xml::DocPtr doc) {
 }
 
 xmlNode* SettingDocument::find(std::string_view path) const {
+  auto it = found_.find(path);
+  if (it != found_.end()) return it->second;
+  xmlNode* node = walk(path);
+  if (node != nullptr && found_.size() < kMaxRememberedPaths) found_.emplace(path, node);
+  return node;
+}
+
+xmlNode* SettingDocument::walk(std::string_view path) const {
   if (root_ == nullptr || path.empty() || path.front() != '/') return nullptr;
   xmlNode* current = root_;
   size_t start = 1;
@@ -253,18 +263,29 @@ plat::Status SettingDocument::setText(std::string_view path, SettingType type, s
     node = walk;
   }
 
-  // The text node's own setter stores the value literally ('&' and '<' stay
-  // characters and are escaped when saved).
-  if (xmlNode* textNode = firstTextChild(node)) {
-    xmlNodeSetContent(textNode, xc(value.c_str()));
-    // A value split over adjacent parts is now held by the first one alone.
-    while (textNode->next != nullptr && xml::isTextNode(textNode->next)) {
-      xmlNode* extra = textNode->next;
-      xmlUnlinkNode(extra);
-      xmlFreeNode(extra);
+  // The value is the element's first text node. Other text parts would
+  // become the value once this one is emptied, so they go; the text node's
+  // own setter stores the value literally ('&' and '<' stay characters and are
+  // escaped when saved).
+  xmlNode* textNode = firstTextChild(node);
+  if (textNode != nullptr) {
+    xmlNode* child = textNode->next;
+    while (child != nullptr) {
+      xmlNode* next = child->next;
+      if (xml::isTextNode(child)) {
+        xmlUnlinkNode(child);
+        xmlFreeNode(child);
+      }
+      child = next;
+    }
+    if (value.empty()) {
+      xmlUnlinkNode(textNode);
+      xmlFreeNode(textNode);
+    } else {
+      xmlNodeSetContent(textNode, xc(value.c_str()));
     }
   } else if (!value.empty()) {
-    xmlNode* textNode = xmlNewDocText(doc_.get(), xc(value.c_str()));
+    textNode = xmlNewDocText(doc_.get(), xc(value.c_str()));
     if (textNode == nullptr) return plat::E_OUTOFMEMORY;
     if (node->children != nullptr) xmlAddPrevSibling(node->children, textNode);
     else xmlAddChild(node, textNode);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "plat/status.h"
 #include "xml_tree.h"
@@ -56,8 +57,18 @@ class SettingDocument {
   plat::Status setText(std::string_view path, SettingType type, std::string_view utf8);
   xmlNode* find(std::string_view path) const;
 
+  xmlNode* walk(std::string_view path) const;
+
   xml::DocPtr doc_;
   xmlNode* root_;
+  // Elements already found, by path. Elements are never removed and new ones
+  // go after their siblings, so a path once found keeps naming the same
+  // element for the life of the document.
+  struct PathHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view path) const { return std::hash<std::string_view>{}(path); }
+  };
+  mutable std::unordered_map<std::string, xmlNode*, PathHash, std::equal_to<>> found_;
 };
 
 // True when every character of the UTF-8 text may appear in an XML 1.0 text

@@ -30,8 +30,8 @@ Parsed parseMemory(std::string_view bytes, const char* documentName) {
 bool elementNamed(const xmlNode* node, std::string_view name) {
   if (!isElement(node) || node->name == nullptr) return false;
   const char* n = reinterpret_cast<const char*>(node->name);
-  return std::strncmp(n, name.data(), name.size()) == 0 && n[name.size()] == '\0' &&
-         std::memchr(name.data(), '\0', name.size()) == nullptr;
+  // Never reads past the terminator of either name.
+  return ::strnlen(n, name.size() + 1) == name.size() && std::memcmp(n, name.data(), name.size()) == 0;
 }
 
 bool elementNamedNoCase(const xmlNode* node, std::string_view name) {

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "bitmap.h"
 #include "plat/debug.h"
 #include "plat/file.h"
 #include "plat/paths.h"
@@ -14,14 +13,11 @@ namespace zantsim {
 
 namespace {
 
-constexpr uint32_t kRecordBytesPerSecond = 52000;  // a one-segment stream, about 416 kbit/s
 constexpr uint32_t kRecordTickMs = 500;
 constexpr uint32_t kScanStepMs = 100;
 constexpr uint32_t kSearchRepeatMs = 1000;
 constexpr uint32_t kFirstFrameMs = 200;
-constexpr uint32_t kFileBytesPerSecond = 52000;
 constexpr size_t kMaxScanSteps = 2000;
-constexpr uint32_t kTsPacket = 188;
 
 const SettingDef kSettings[24] = {
     {zant::kSettingNone, 0, 0, 0},          // 0
@@ -185,17 +181,14 @@ Status PlayerCore::open(IZantSourceDevice* source, ZantWindow window, const char
       auto battery = std::make_shared<ZantBatteryStatus>(ZantBatteryStatus{rt.batteryLevel, static_cast<uint8_t>(rt.batteryCharging)});
       emitLocked(out, zant::kEvBattery, reinterpret_cast<uintptr_t>(battery.get()), 0, battery);
     } else {
-      uint64_t size = 0;
-      plat::FindEntry info;
-      if (path_.empty() || plat::failed(plat::getFileInfo(path_, &info)) || (info.attributes & plat::kAttrDirectory)) {
-        result = plat::E_FILE_NOT_FOUND;
+      uint32_t duration = 0;
+      Status opened = media_->openFile(path_, &duration);
+      if (plat::failed(opened)) {
+        result = opened;
         emitLocked(out, zant::kEvTunerInitialized, static_cast<uint32_t>(result));
         emitLocked(out, zant::kEvNotSupported, 0, 1);
         source_.reset();
       } else {
-        size = info.size;
-        file_ = {};
-        file_.durationMs = static_cast<uint32_t>(std::min<uint64_t>(size * 1000 / kFileBytesPerSecond, 0xFFFFFFF0u));
         auto& list = listLocked();
         list.clear();
         if (zant::sourceClass(device->type()) == zant::kSourceClassFile &&
@@ -231,7 +224,7 @@ void PlayerCore::closeLocked(Outbox& out) {
   }
   if (rec_.active) stopRecordingLocked(out, 0);
   ts_ = {};
-  file_ = {};
+  media_->close();
   current_.reset();
   searching_ = false;
   source_.reset();
@@ -279,25 +272,22 @@ Status PlayerCore::getCapabilities(uint32_t* caps) {
 }
 
 Status PlayerCore::setVideoWindow(ZantWindow window, int32_t x, int32_t y, int32_t w, int32_t h) {
-  if (w < 0 || h < 0) return plat::E_INVALIDARG;
+  // A window of no size arrives as -1 by -1 (the caller subtracts a border): no video area.
   std::lock_guard lock(Runtime::get().mu);
   window_ = window;
-  videoRect_ = {x, y, w, h};
+  videoRect_ = {x, y, std::max(w, 0), std::max(h, 0)};
+  media_->setVideoWindow(window, x, y, videoRect_[2], videoRect_[3]);
   return plat::S_OK;
 }
 
 // ---- playback ----
 
-uint32_t PlayerCore::positionMsLocked() const {
-  uint64_t pos = file_.positionBase;
-  if (file_.advancing) pos += plat::tickCount() - file_.runningSince;
-  return static_cast<uint32_t>(std::min<uint64_t>(pos, file_.durationMs));
-}
+uint32_t PlayerCore::positionMsLocked() const { return media_->positionMs(); }
 
 void PlayerCore::scheduleEndOfFileLocked() {
   Runtime& rt = Runtime::get();
   rt.cancel(this);
-  uint32_t remaining = file_.durationMs - positionMsLocked();
+  uint32_t remaining = media_->durationMs() - positionMsLocked();
   std::weak_ptr<PlayerCore> weak = weak_from_this();
   rt.schedule(remaining, [weak] {
     auto self = weak.lock();
@@ -306,10 +296,10 @@ void PlayerCore::scheduleEndOfFileLocked() {
     Outbox out;
     {
       std::lock_guard lock(r.mu);
-      if (self->state_ != zant::kStateRunning || self->liveLocked() || self->positionMsLocked() < self->file_.durationMs)
+      if (self->state_ != zant::kStateRunning || self->liveLocked() ||
+          self->positionMsLocked() < self->media_->durationMs())
         return;
-      self->file_.positionBase = self->file_.durationMs;
-      self->file_.advancing = false;
+      self->media_->halt();
       self->setStateLocked(out, zant::kStateStopped);
       self->emitLocked(out, zant::kEvEndOfFile, 1, zant::kStateStopped);
     }
@@ -331,12 +321,8 @@ Status PlayerCore::run() {
         ts_.paused = false;
       }
     } else {
-      if (file_.durationMs == 0) return plat::E_FAIL;
-      if (positionMsLocked() >= file_.durationMs) file_.positionBase = 0;  // play again from the start
-      if (!file_.advancing) {
-        file_.advancing = true;
-        file_.runningSince = plat::tickCount();
-      }
+      if (media_->durationMs() == 0) return plat::E_FAIL;
+      media_->start();
       scheduleEndOfFileLocked();
     }
     bool wasRunning = state_ == zant::kStateRunning;
@@ -372,9 +358,8 @@ Status PlayerCore::pause() {
         ts_.paused = true;
         ts_.pausedSince = plat::tickCount();
       }
-    } else if (file_.advancing) {
-      file_.positionBase = positionMsLocked();
-      file_.advancing = false;
+    } else if (media_->playing()) {
+      media_->halt();
       rt.cancel(this);
     }
     setStateLocked(out, zant::kStatePaused);
@@ -391,10 +376,7 @@ Status PlayerCore::stop() {
     if (!source_) return plat::E_FAIL;
     if (state_ == zant::kStateScanning) return plat::E_FAIL;
     if (rec_.active) stopRecordingLocked(out, 0);
-    if (!liveLocked()) {
-      file_.positionBase = positionMsLocked();
-      file_.advancing = false;
-    }
+    if (!liveLocked()) media_->halt();
     rt.cancel(this);
     setStateLocked(out, zant::kStateStopped);
   }
@@ -502,7 +484,7 @@ Status PlayerCore::recordStart() {
     rec_.name = name;
     rec_.folder = folder;
     rec_.bytes = 0;
-    rec_.startTick = plat::tickCount();
+    rec_.streamStart = media_->receivedBytes();
     auto keep = std::make_shared<std::u16string>(name);
     emitLocked(out, zant::kEvRecordFileCreated, reinterpret_cast<uintptr_t>(keep->c_str()), 0, keep);
     setStateLocked(out, zant::kStateRecording);
@@ -519,17 +501,13 @@ Status PlayerCore::recordStart() {
 // file, as transport-stream packets. Returns the event code of a write
 // failure (the disk is full), else 0.
 uint32_t PlayerCore::writeDueLocked() {
-  uint64_t due = (plat::tickCount() - rec_.startTick) * kRecordBytesPerSecond / 1000;
-  due -= due % kTsPacket;
-  std::vector<uint8_t> packet(kTsPacket, 0xFF);
-  while (rec_.bytes < due) {
-    packet[0] = 0x47;
-    packet[1] = 0x1F;  // null packets (PID 0x1FFF) stand in for the service's stream
-    packet[2] = 0xFF;
-    packet[3] = static_cast<uint8_t>(0x10 | (rec_.continuity++ & 0x0F));
-    if (plat::failed(rec_.file.write(packet.data(), packet.size()))) return zant::kEvRecordDiskLimit;
-    rec_.bytes += kTsPacket;
-  }
+  const uint64_t from = rec_.streamStart + rec_.bytes;
+  const uint64_t to = media_->receivedBytes();
+  if (to <= from) return 0;
+  std::string chunk;
+  media_->streamBytes(from, to, &chunk);
+  if (plat::failed(rec_.file.write(chunk.data(), chunk.size()))) return zant::kEvRecordDiskLimit;
+  rec_.bytes += chunk.size();
   return 0;
 }
 
@@ -610,8 +588,7 @@ Status PlayerCore::snapshot(uint32_t format) {
   if (Status s = folderOf(zant::kSetSnapshotPath, &folder); plat::failed(s)) return s;
   std::u16string name = freeName(folder, "SNAP_", ".bmp");
   if (name.empty()) return plat::E_FAIL;
-  uint32_t seed = current_ ? current_->info().serviceId : 0x1234;
-  std::string image = renderTestCard(320, 240, seed);
+  std::string image = media_->captureFrame();
   if (Status s = plat::atomicReplace(name, image); plat::failed(s)) return s;
   lastSnapshot_ = name;
   return plat::S_OK;
@@ -704,12 +681,9 @@ Status PlayerCore::seekSet(const ZantTime* position) {
   std::lock_guard lock(rt.mu);
   if (!source_ || liveLocked()) return plat::E_NOTIMPL;
   uint32_t ms = recordToMs(*position);
-  if (ms > file_.durationMs) return plat::E_INVALIDARG;
-  file_.positionBase = ms;
-  if (file_.advancing) {
-    file_.runningSince = plat::tickCount();
-    scheduleEndOfFileLocked();
-  }
+  if (ms > media_->durationMs()) return plat::E_INVALIDARG;
+  media_->seek(ms);
+  if (media_->playing()) scheduleEndOfFileLocked();
   return plat::S_OK;
 }
 
@@ -717,7 +691,7 @@ Status PlayerCore::seekDuration(ZantTime* duration) {
   if (duration == nullptr) return plat::E_POINTER;
   std::lock_guard lock(Runtime::get().mu);
   if (!source_ || liveLocked()) return plat::E_NOTIMPL;
-  *duration = msToRecord(file_.durationMs);
+  *duration = msToRecord(media_->durationMs());
   return plat::S_OK;
 }
 
@@ -742,6 +716,7 @@ Status PlayerCore::propertySet(const Guid& set, uint32_t property, const void* d
   if (set == zant::kPropSetVideo && property == 1) {
     if (size < 4) return plat::E_INVALIDARG;
     std::memcpy(&videoShown_, data, 4);
+    media_->showVideo(videoShown_ != 0);
     return plat::S_OK;
   }
   return plat::E_NOTIMPL;
@@ -849,8 +824,8 @@ Status PlayerCore::tuneLocked(Outbox& out, size_t index) {
   rt.cancel(this);
   emitLocked(out, zant::kEvServiceChanging);
   current_ = list[index];
-  file_.positionBase = 0;
-  file_.advancing = false;
+  if (liveLocked()) media_->tune(&current_->info());
+  else media_->seek(0);
   uint32_t level = effectiveSignalLocked();
   uint32_t quality = qualityOf(level);
   lastQuality_ = quality;

@@ -11,9 +11,10 @@
 // Player states (GetState, event 0x20001), used the same way everywhere:
 //   0 closed (no source)   1 stopped   2 paused   3 running
 //   4 recording (running and recording)   5 scanning   6 tuning
-// This is the place where real playback will plug in: Run/Pause/Stop, the
-// position of files and the recorder's bytes come from the model below; a
-// decoder would replace positionMsLocked() and recordTick()'s writer.
+// Everything that touches the stream itself (a file's length and playback
+// clock, the live stream the recorder writes, the picture a snapshot takes,
+// the video window) goes through MediaPath (media_path.h), where the decoding
+// path plugs in.
 #pragma once
 #include <array>
 #include <memory>
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "media_path.h"
 #include "objects.h"
 #include "plat/file.h"
 #include "runtime.h"
@@ -181,8 +183,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
     std::u16string name;
     std::u16string folder;
     uint64_t bytes = 0;
-    uint64_t startTick = 0;
-    uint8_t continuity = 0;
+    uint64_t streamStart = 0;  // the path's received-byte count when recording began
   } rec_;
   std::u16string lastSnapshot_;
 
@@ -194,12 +195,8 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
     uint64_t pausedSince = 0;
   } ts_;
 
-  struct FilePlay {
-    uint32_t durationMs = 0;
-    uint32_t positionBase = 0;
-    bool advancing = false;
-    uint64_t runningSince = 0;
-  } file_;
+  // Receives, decodes and shows the stream (simulated for now).
+  std::unique_ptr<MediaPath> media_ = createSimulatedPath();
 };
 
 }  // namespace zantsim

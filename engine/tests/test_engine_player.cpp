@@ -277,22 +277,23 @@ TEST_F(EngineTest, SnapshotWritesABitmapFile) {
 // On the engine thread, events arrive on another thread, and once Disconnect
 // has returned the sink hears nothing more, however busy the engine is.
 TEST_F(EngineTest, EngineThreadStopsCallingAtDisconnect) {
-  ASSERT_EQ(control_->SetEventThreading(1), plat::S_OK);
-  openLive();
-  tokyoLineUp();
-  channels_->SelectByIndex(1);
   std::atomic<bool> connected{true};
   std::atomic<int> late{0};
   std::atomic<int> calls{0};
   std::atomic<bool> otherThread{false};
   const std::thread::id self = std::this_thread::get_id();
   plat::Event first(plat::Event::Reset::Manual);
+  // The hook is in place before the engine thread may call the sink.
   sink_->hook = [&](uint32_t, uintptr_t, uintptr_t) {
     calls++;
     first.set();
     if (std::this_thread::get_id() != self) otherThread = true;
     if (!connected.load()) late++;
   };
+  ASSERT_EQ(control_->SetEventThreading(1), plat::S_OK);
+  openLive();
+  tokyoLineUp();
+  channels_->SelectByIndex(1);
   for (int i = 0; i < 200; ++i) control_->ScriptEvent(0, kEvSignalChanged, 3, 60);
   for (int i = 0; i < 50; ++i) control_->SetSignalLevel(i % 2 ? 80 : 60);
   ASSERT_TRUE(first.wait(10000));

@@ -131,7 +131,7 @@ class CMcUnknown : public IMcNonDelegatingUnknown {
   }
 
  private:
-  uint32_t reserved_ = 0;
+  [[maybe_unused]] uint32_t reserved_ = 0;  // the reserved word of the object layout
   std::atomic<int32_t> refs_{1};
   IMcNonDelegatingUnknown* owner_;
 };

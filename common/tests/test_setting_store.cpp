@@ -114,6 +114,16 @@ TEST_F(SettingStoreTest, EmptyStringOverwritesAndReadsBackEmpty) {
   EXPECT_EQ(st, S_OK);
 }
 
+TEST_F(SettingStoreTest, AdjacentTextPartsFormOneValue) {
+  writeStore("<Setting><Setting><Name Type=\"String\">a<![CDATA[&b]]>c<X/>d</Name></Setting></Setting>");
+  auto store = open();
+  Status st;
+  EXPECT_EQ(getString(store.get(), "/Setting/Name", &st), u"a&bc");
+  EXPECT_EQ(store->SetString("/Setting/Name", u""), S_OK);
+  EXPECT_EQ(getString(store.get(), "/Setting/Name", &st), u"") << "no later text part takes over";
+  EXPECT_EQ(st, S_OK);
+}
+
 TEST_F(SettingStoreTest, MissingElementsAlongAPathAreCreated) {
   auto store = open();
   ASSERT_EQ(store->SetString("/Setting/Scan/LiveInSourceName", u"Tuner"), S_OK);
@@ -212,6 +222,7 @@ TEST_F(SettingStoreTest, SetsThatWouldBreakTheFileAreRefusedWithoutChanges) {
   auto store = open();
   EXPECT_EQ(store->SetBool("/Setting/My Tuner/UseJapaneseFont", 1), E_INVALIDARG);
   EXPECT_EQ(store->SetString("/Setting/Name", u"bell\x07"), E_INVALIDARG);
+  EXPECT_EQ(store->SetDWORD("/Setting/S\xdb\x11", 1), E_INVALIDARG) << "not UTF-8";
   EXPECT_EQ(store->SetDWORD(("/Setting/" + std::string(260, 'A')).c_str(), 1), E_INVALIDARG);
   ASSERT_EQ(store->Save(), S_OK);
   EXPECT_EQ(readHost(storeFile()), std::string(kHeader) + "<Setting/>\n") << "no half-made groups";

@@ -176,8 +176,11 @@ plat::Status SettingDocument::findValue(std::string_view path, SettingType type,
   }
   if (textNode->next != nullptr && xml::isTextNode(textNode->next)) {
     // Adjacent text and CDATA parts form one value.
-    scratch->reset(xmlNodeGetContent(node));
-    *text = scratch->get() ? std::string_view(reinterpret_cast<const char*>(scratch->get())) : std::string_view();
+    xmlChar* joined = nullptr;
+    for (xmlNode* part = textNode; part != nullptr && xml::isTextNode(part); part = part->next)
+      joined = xmlStrcat(joined, part->content ? part->content : xc(""));
+    scratch->reset(joined);
+    *text = joined ? std::string_view(reinterpret_cast<const char*>(joined)) : std::string_view();
     return plat::S_OK;
   }
   *text = xml::contentOf(textNode);
@@ -250,7 +253,8 @@ plat::Status SettingDocument::setText(std::string_view path, SettingType type, s
     }
     for (size_t i = existing; i < segments.size(); ++i) {
       std::string name(segments[i]);
-      if (name.size() > kMaxSegmentBytes || xmlValidateName(xc(name.c_str()), 0) != 0) return plat::E_INVALIDARG;
+      if (name.size() > kMaxSegmentBytes || !isXmlText(name) || xmlValidateName(xc(name.c_str()), 0) != 0)
+        return plat::E_INVALIDARG;
     }
     for (size_t i = existing; i < segments.size(); ++i) {
       std::string name(segments[i]);

@@ -321,6 +321,18 @@ TEST_F(SettingStoreTest, DamagedFileFallsBackToTheProgramFolderCopy) {
   }
 }
 
+TEST_F(SettingStoreTest, OversizedFileIsTreatedAsDamaged) {
+  writeHost(program() / "Setting.xml",
+            std::string(kHeader) + "<Setting><Setting><Volume Type=\"DWORD\">60</Volume></Setting></Setting>\n");
+  writeStore("<Setting>");
+  fs::resize_file(storeFile(), (16u << 20) + 1);
+  auto store = open();
+  uint32_t v = 0;
+  EXPECT_EQ(store->GetDWORD("/Setting/Volume", &v), S_OK);
+  EXPECT_EQ(v, 60u);
+  EXPECT_EQ(fs::file_size(storeFile().string() + ".damaged"), (16u << 20) + 1);
+}
+
 TEST_F(SettingStoreTest, DamagedFileWithNoSoundReplacementIsKeptUntilSave) {
   writeStore("<Setting><Setting><Volume");
   auto store = open();

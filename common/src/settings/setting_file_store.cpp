@@ -25,7 +25,9 @@ constexpr char kDefaultsProduct[] = "Default";
 std::string narrow(plat::StringView16 s) { return plat::utf16ToUtf8(s); }
 
 // Reads a store file; an absent file is created empty. Fails on I/O errors.
-Status readStoreFile(const plat::String16& path, std::string* bytes) {
+// A file too large to be a settings file of ours is not read (*oversized).
+Status readStoreFile(const plat::String16& path, std::string* bytes, bool* oversized) {
+  *oversized = false;
   plat::File file;
   Status st = file.open(path, plat::FileAccess::ReadWrite, plat::FileDisposition::OpenAlways);
   if (plat::failed(st)) return st;
@@ -33,8 +35,7 @@ Status readStoreFile(const plat::String16& path, std::string* bytes) {
   st = file.size(&size);
   if (plat::failed(st)) return st;
   if (size > xml::kMaxFileBytes) {
-    // Not a settings file of ours: handled like damage (kept aside, replaced).
-    bytes->assign("<");
+    *oversized = true;
     return plat::S_OK;
   }
   bytes->resize(static_cast<size_t>(size));
@@ -118,10 +119,15 @@ class FileSettingStore final : public SettingStore {
   void load() {
     doc_.reset();
     std::string bytes;
-    Status st = readStoreFile(file_, &bytes);
+    bool oversized = false;
+    Status st = readStoreFile(file_, &bytes, &oversized);
     if (plat::failed(st)) {
       // Without a document every call fails and Save leaves the file alone.
       plat::debugOut("UI: cannot read " + narrow(file_) + ": " + plat::statusName(st));
+      return;
+    }
+    if (oversized) {
+      recoverDamaged();
       return;
     }
     if (bytes.empty()) {

@@ -142,6 +142,7 @@ std::unique_ptr<SettingDocument> SettingDocument::adopt(xml::DocPtr doc) {
 }
 
 xmlNode* SettingDocument::find(std::string_view path) const {
+  std::lock_guard lock(foundMutex_);
   auto it = found_.find(path);
   if (it != found_.end()) return it->second;
   xmlNode* node = walk(path);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -68,6 +69,9 @@ class SettingDocument {
     using is_transparent = void;
     size_t operator()(std::string_view path) const { return std::hash<std::string_view>{}(path); }
   };
+  // Guarded so that gets from two threads at once stay as safe as the
+  // read-only tree walk they replace.
+  mutable std::mutex foundMutex_;
   mutable std::unordered_map<std::string, xmlNode*, PathHash, std::equal_to<>> found_;
 };
 

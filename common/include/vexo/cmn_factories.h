@@ -28,10 +28,18 @@ typedef Status (*VexoCmnCreatePlaylistManagerFn)(IVexoCmnPlaylistManager** out);
 typedef Status (*VexoCmnCreateSchedulerFn)(IVexoCmnScheduler** out);
 // kind and root selector choose the store (user, factory defaults); company
 // and product name its place.
-typedef Status (*VexoCmnCreateSettingFn)(uint32_t kind, uint32_t rootSelector, const char16_t* company,
-                                         const char16_t* product, IVexoCmnSetting** out);
+typedef Status (*VexoCmnCreateSettingFn)(uint32_t kind, uint32_t rootSelector, const char* company,
+                                         const char* product, IVexoCmnSetting** out);
 typedef Status (*VexoCmnCreateSourceManagerFn)(IVexoCmnSourceManager** out);
 typedef Status (*VexoCmnCreateStringLoaderFn)(IVexoCmnStringLoader** out);
+
+// Settings store (setting.h): kind 0 file, 1 registry; company and product are
+// UTF-8 folder (or key) names. A kind other than 0 or 1, or a name that is
+// empty or holds a path separator, gives E_INVALIDARG and a null out.
+Status CoCreateVexoCmnSetting(uint32_t kind, uint32_t rootSelector, const char* company, const char* product,
+                              IVexoCmnSetting** out);
+// String table loader (string_loader.h).
+Status CoCreateVexoCmnStringLoader(IVexoCmnStringLoader** out);
 }
 
 namespace vexo {

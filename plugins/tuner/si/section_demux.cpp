@@ -165,7 +165,7 @@ void SectionDemux::feed(const uint8_t* bytes, size_t length) {
     const size_t take = std::min(length - offset, kCarryCapacity - old);
     std::memcpy(carry_ + old, bytes + offset, take);
     const size_t total = old + take;
-    const size_t stop = walk(carry_, total);
+    const size_t stop = walk(carry_, total, offset + take == length);
     if (stop >= old) {
       offset += stop - old;
       carryLength_ = 0;
@@ -176,7 +176,7 @@ void SectionDemux::feed(const uint8_t* bytes, size_t length) {
     offset += take;
   }
   if (carryLength_ == 0 && offset < length) {
-    const size_t stop = walk(bytes + offset, length - offset);
+    const size_t stop = walk(bytes + offset, length - offset, true);
     carryLength_ = length - offset - stop;
     std::memcpy(carry_, bytes + offset + stop, carryLength_);
   }
@@ -198,7 +198,7 @@ int SectionDemux::confirmStride(const uint8_t* data, size_t available) const {
 
 // Walks bytes, processing every whole packet. Returns the offset of the first
 // byte that needs more data (size when everything was used).
-size_t SectionDemux::walk(const uint8_t* data, size_t size) {
+size_t SectionDemux::walk(const uint8_t* data, size_t size, bool endsBlock) {
   size_t pos = 0;
   while (pos < size) {
     if (stride_ != 0) {
@@ -210,8 +210,10 @@ size_t SectionDemux::walk(const uint8_t* data, size_t size) {
       // The next packet must start one stride on; else this one is suspect
       // (bytes lost or inserted) and sync is searched again. Waiting for that
       // byte also keeps the padding of 204-byte packets out of the search.
-      if (size - pos <= stride_) return pos;
-      if (data[pos + stride_] != kSyncByte) {
+      // A block that ends exactly with this packet (a file's last read) cannot
+      // show the next start; the packet is taken as it stands at the stride.
+      if (size - pos < stride_ || (size - pos == stride_ && !endsBlock)) return pos;
+      if (size - pos > stride_ && data[pos + stride_] != kSyncByte) {
         stride_ = 0;
         ++pos;
         continue;

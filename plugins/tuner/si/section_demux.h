@@ -9,7 +9,8 @@
 // is 0x47 too, so padding between packets is never mistaken for a packet start
 // and a packet followed by lost or inserted bytes is not used. Sync needs up to
 // 409 bytes of look-ahead; they are carried over between blocks, so a packet is
-// processed once the start of the next one has arrived.
+// processed once the start of the next one has arrived (or, in sync, when a
+// block ends exactly with it, as the last read of a file does).
 //
 // Threads. One thread feeds at a time. Filters may be added and removed from any
 // other thread while a feed runs: per-PID lists are changed under a lock and read
@@ -81,7 +82,7 @@ class SectionDemux {
 
   static constexpr size_t kCarryCapacity = 512;
 
-  size_t walk(const uint8_t* data, size_t size);
+  size_t walk(const uint8_t* data, size_t size, bool endsBlock);
   int confirmStride(const uint8_t* data, size_t available) const;
   void processPacket(const uint8_t* packet);
   void assemble(SectionFilter& filter, const uint8_t* payload, size_t size, uint16_t pid, uint32_t flags);

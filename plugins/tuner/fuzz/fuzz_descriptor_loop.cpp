@@ -5,6 +5,8 @@
 
 #include "si/descriptors.h"
 
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tapfeed::si;
   if (size < 1) return 0;

@@ -16,6 +16,8 @@ void touch(void*, const tapfeed::demux::UdpRegistration&, const uint8_t* payload
 }
 }  // namespace
 
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tapfeed::demux;
   std::vector<uint8_t> section(data, data + size);

@@ -42,6 +42,8 @@ void churnHandler(void* ctx, uint16_t pid, uint32_t, const uint8_t*, size_t) {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   const unsigned splitSeed = data[0] | data[1] << 8;

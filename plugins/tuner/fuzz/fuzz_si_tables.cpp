@@ -6,6 +6,8 @@
 
 #include "si/tables.h"
 
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tapfeed::si;
   Pat pat;

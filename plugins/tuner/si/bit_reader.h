@@ -14,6 +14,21 @@ class BitReader {
 
   // Reads 1 to 32 bits, most significant first, right-aligned in the result.
   uint32_t read(unsigned bits) {
+    const size_t byteIndex = bitPos_ >> 3;
+    if (byteIndex + 5 <= size_) {
+      // Fast path: the field lies within the next 5 bytes of the buffer.
+      const uint8_t* p = data_ + byteIndex;
+      const uint64_t window = static_cast<uint64_t>(p[0]) << 32 | static_cast<uint64_t>(p[1]) << 24 |
+                              static_cast<uint64_t>(p[2]) << 16 | static_cast<uint64_t>(p[3]) << 8 | p[4];
+      const unsigned shift = 40 - static_cast<unsigned>(bitPos_ & 7) - bits;
+      bitPos_ += bits;
+      return static_cast<uint32_t>((window >> shift) & ((uint64_t{1} << bits) - 1));
+    }
+    return readSlow(bits);
+  }
+
+ private:
+  uint32_t readSlow(unsigned bits) {
     uint32_t value = 0;
     while (bits > 0) {
       const size_t byteIndex = bitPos_ >> 3;
@@ -29,6 +44,7 @@ class BitReader {
     return value;
   }
 
+ public:
   uint8_t u8() { return static_cast<uint8_t>(read(8)); }
   uint16_t u16() { return static_cast<uint16_t>(read(16)); }
   uint32_t u24() { return read(24); }

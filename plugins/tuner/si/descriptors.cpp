@@ -194,6 +194,11 @@ bool parseDescriptorBody(uint32_t id, const uint8_t* body, uint8_t length, Descr
 
 int parseDescriptorLoop(const uint8_t* bytes, size_t loopLength, uint32_t spaces, DescriptorList& out) {
   out.clear();
+  if (loopLength == 0) return 0;
+  // One allocation for the list: count the descriptors first.
+  size_t count = 0;
+  for (size_t at = 0; at + 2 <= loopLength; at += static_cast<size_t>(bytes[at + 1]) + 2) ++count;
+  out.reserve(count);
   size_t pos = 0;
   while (pos < loopLength) {
     // A lone byte cannot hold a tag and a length: the loop is malformed.
@@ -208,9 +213,13 @@ int parseDescriptorLoop(const uint8_t* bytes, size_t loopLength, uint32_t spaces
       return -1;
     }
     const uint32_t id = mapDescriptorTag(tag, spaces);
-    if (id != 0 && isRegisteredDescriptor(id)) {
-      Descriptor d;
-      if (parseDescriptorBody(id, bytes + pos + 2, length, d)) out.push_back(std::move(d));
+    if (id != 0) {
+      if (const ParseFn parse = lookupParser(id)) {
+        Descriptor& d = out.emplace_back();
+        d.id = id;
+        d.length = length;
+        if (!parse(bytes + pos + 2, length, d)) out.pop_back();
+      }
     }
     pos += static_cast<size_t>(length) + 2;
   }

@@ -120,9 +120,15 @@ int parsePmt(const uint8_t* section, size_t length, uint32_t extraSpaces, Pmt& o
     pmt.programDescriptors.clear();
   }
   pos += pmt.programInfoLength;
+  size_t streamCount = 0;
+  for (size_t at = pos; at < crcStart && crcStart - at >= 5;
+       at += 5u + static_cast<size_t>((section[at + 3] & 0x0F) << 8 | section[at + 4])) {
+    ++streamCount;
+  }
+  pmt.streams.reserve(streamCount);
   while (crcStart - pos >= 5) {
     BitReader es(section + pos, 5);
-    ElementaryStream s;
+    ElementaryStream& s = pmt.streams.emplace_back();
     s.streamType = es.u8();
     es.skip(3);
     s.elementaryPid = static_cast<uint16_t>(es.read(13));
@@ -131,7 +137,6 @@ int parsePmt(const uint8_t* section, size_t length, uint32_t extraSpaces, Pmt& o
     if (5u + s.esInfoLength > crcStart - pos) return -1;
     if (parseDescriptorLoop(section + pos + 5, s.esInfoLength, spaces, s.descriptors) < 0) return -1;
     pos += 5u + s.esInfoLength;
-    pmt.streams.push_back(std::move(s));
   }
   BitReader crc(section + crcStart, 4);
   pmt.crc32 = crc.u32();

@@ -7,7 +7,6 @@
 namespace tapfeed::demux {
 
 struct SectionFilter {
-  SectionDemux* owner = nullptr;
   uint16_t pid = 0;
   SectionHandler handler = nullptr;
   void* context = nullptr;
@@ -84,7 +83,6 @@ SectionFilter* SectionDemux::addSectionFilter(uint16_t pid, SectionHandler handl
   if (pid > kAllPids || handler == nullptr) return nullptr;
   auto* filter = new (std::nothrow) SectionFilter;
   if (filter == nullptr) return nullptr;
-  filter->owner = this;
   filter->pid = pid;
   filter->handler = handler;
   filter->context = context;
@@ -104,10 +102,11 @@ SectionFilter* SectionDemux::addSectionFilter(uint16_t pid, SectionHandler handl
 }
 
 bool SectionDemux::removeFilter(SectionFilter* filter) {
-  if (filter == nullptr || filter->owner != this) return false;
+  if (filter == nullptr) return false;
   bool freeNow = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    // Look the pointer up before touching it: it may be stale or foreign.
     auto it = std::find(filters_.begin(), filters_.end(), filter);
     if (it == filters_.end()) return false;
     filters_.erase(it);

@@ -68,7 +68,8 @@ class SectionDemux {
   // pid is 0..8191, or kAllPids for a filter that takes every PID. Null for a bad
   // PID, a null handler or no memory.
   SectionFilter* addSectionFilter(uint16_t pid, SectionHandler handler, void* context);
-  // False when the filter is not one of this demultiplexer's.
+  // False when the filter is not a live filter of this demultiplexer (also for
+  // one already removed); the pointer is only compared, never read, then.
   bool removeFilter(SectionFilter* filter);
 
   void feed(const uint8_t* bytes, size_t length);

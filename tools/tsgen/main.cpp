@@ -226,6 +226,11 @@ class Scenario {
           writer_.writePcrPacket(static_cast<uint16_t>(num(c, "pid", 0x1FFF)), (start + i * step) % (1ull << 33), 0,
                                  discontinuity && i == 0);
         }
+      } else if (c.word == "adaptation") {
+        // A payload packet whose adaptation field is `length` bytes of stuffing.
+        const std::string text = field(c, "payload", "");
+        writer_.writePayloadWithAdaptation(static_cast<uint16_t>(num(c, "pid", 0x1FFF)), num(c, "length", 182),
+                                           Bytes(text.begin(), text.end()), num(c, "start", 1, "0") != 0);
       } else if (c.word == "null") {
         writer_.writeNullPackets(num(c, "count", 1000000));
       } else if (c.word == "cc_error") {

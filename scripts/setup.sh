@@ -9,6 +9,7 @@ set -euo pipefail
 PACKAGES=(
   # build
   build-essential cmake ninja-build pkg-config ccache clang lld
+  python3                         # data-file checks run as tests
   libclang-rt-14-dev              # sanitizer and libFuzzer runtimes for the clang presets
   # XML files (settings, strings, playlists, skins)
   libxml2-dev

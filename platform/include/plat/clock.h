@@ -4,8 +4,10 @@
 // through the current clock, so tests can advance a virtual clock and pump
 // messages instead of sleeping. Waits on events and threads use real time.
 #pragma once
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -82,16 +84,20 @@ class VirtualClock final : public Clock {
 
   using Listener = std::function<void()>;
   int addListener(Listener listener);  // returns an id for removeListener
+  // Once removeListener returns, the listener is not running on another
+  // thread and will not be called again (it may remove itself from inside).
   void removeListener(int id);
 
  private:
+  struct ListenerEntry;
   void notify();
   std::mutex mutex_;
+  std::condition_variable callsDone_;
   uint64_t tick_ = 0;
   FileTime utc_;
   int32_t offset_;
   int nextListener_ = 1;
-  std::vector<std::pair<int, Listener>> listeners_;
+  std::vector<std::shared_ptr<ListenerEntry>> listeners_;
 };
 
 // The process's current clock (a SystemClock unless replaced). setClock(nullptr)

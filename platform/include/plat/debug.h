@@ -3,6 +3,7 @@
 // replace the sink to capture lines. There is no log file.
 #pragma once
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -33,8 +34,13 @@ class DebugCapture {
   void clear();
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> lines_;
+  // Shared with the installed sink, so a line written by another thread while
+  // the capture is being destroyed lands in live memory.
+  struct State {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+  };
+  std::shared_ptr<State> state_;
   DebugSink previous_;
 };
 

@@ -2,6 +2,8 @@
 // with 64-bit offsets, attributes, listings with wildcard patterns, folder
 // operations, free disk space and the atomic replace that every saved file
 // goes through (write a temporary file beside it, flush, rename over it).
+// A device path that is not rooted at '\' or climbs above it is refused with
+// E_INVALIDARG; a missing folder on the way gives E_PATH_NOT_FOUND.
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -45,6 +47,8 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
+  // A folder cannot be opened (E_ACCESS_DENIED); the truncating dispositions
+  // need write access (E_INVALIDARG with FileAccess::Read).
   Status open(StringView16 devicePath, FileAccess access, FileDisposition disposition);
   Status openHost(const std::filesystem::path& hostPath, FileAccess access, FileDisposition disposition);
   void close();
@@ -77,7 +81,8 @@ bool wildcardMatch(StringView16 pattern, StringView16 name);
 
 // Lists a folder: devicePattern is a folder path plus a pattern in its last
 // component ("\Storage Card\*.ts"). Entries come sorted by name, without "."
-// and "..". Listing "\*" shows the storage cards with kAttrTemporary.
+// and "..". Listing "\*" shows the storage cards with kAttrTemporary. S_OK
+// with no entries when nothing matches; E_PATH_NOT_FOUND without the folder.
 Status findFiles(StringView16 devicePattern, std::vector<FindEntry>* entries);
 
 Status getAttributes(StringView16 devicePath, uint32_t* attributes);
@@ -87,10 +92,11 @@ Status getFileInfo(StringView16 devicePath, FindEntry* info);
 
 Status createDirectory(StringView16 devicePath);      // parent must exist; E_ALREADY_EXISTS if present
 Status createDirectories(StringView16 devicePath);    // with parents; S_OK if present
-Status removeDirectory(StringView16 devicePath);      // must be empty
+Status removeDirectory(StringView16 devicePath);      // must be empty; never a root
 Status deleteFile(StringView16 devicePath);
 Status copyFile(StringView16 from, StringView16 to, bool failIfExists);
-Status moveFile(StringView16 from, StringView16 to);  // rename; copies across file systems
+// Renames (E_ALREADY_EXISTS rather than replacing a file); copies across file systems.
+Status moveFile(StringView16 from, StringView16 to);
 
 // Whole-file helpers; reads refuse files larger than maxBytes (E_DATA_INVALID).
 Status readWholeFile(StringView16 devicePath, std::string* bytes, uint64_t maxBytes = 64ull << 20);

@@ -17,7 +17,8 @@ class SingleInstanceLock {
   SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
   bool held() const { return fd_ >= 0; }
-  // The file used for the lock (runtime dir, else the device root), for diagnostics.
+  // The file used for the lock ($XDG_RUNTIME_DIR, else /tmp/tunora-<uid>), for
+  // diagnostics; empty when no usable directory was found.
   const std::string& lockPath() const { return path_; }
 
  private:

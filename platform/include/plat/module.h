@@ -2,7 +2,9 @@
 // ("ZANTSDK.dll", "Glowset.dll", "tuners\PlatformDep.dep"); a name maps to
 // "lib<base name>.so" (extension dropped) searched, in order, in the folder
 // the name gives (as a device path, when it has one), beside the executable,
-// then on the library path. A module loaded twice is the same object; it is
+// then on the library path (a relative folder such as "tuners\" lies below
+// the executable's folder; a file matches without regard to case). A module
+// loaded twice (the same library file) is the same object; it is
 // unloaded when its last handle goes. Tests register in-process stand-ins
 // under a module name, which then win over any file.
 #pragma once

@@ -4,6 +4,8 @@
 // first creation. Every change is saved at once through an atomic replace.
 // A damaged file is reported on the debug output, kept aside as
 // "registry.txt.bad" and replaced by an empty registry; it never crashes.
+// A change whose save fails stays in memory and returns the save's status
+// (it is written with the next successful save).
 #pragma once
 #include <cstdint>
 #include <optional>

@@ -46,7 +46,7 @@ class Event {
 
 // Waits until one of the events is set; returns its index (the lowest set
 // index when several are), or -1 on time-out. Only the returned event is
-// consumed when it is auto-reset.
+// consumed when it is auto-reset. An empty list returns -1 at once.
 int waitAny(std::span<Event* const> events, uint32_t timeoutMs);
 inline int waitAny(std::initializer_list<Event*> events, uint32_t timeoutMs) {
   return waitAny(std::span<Event* const>(events.begin(), events.size()), timeoutMs);

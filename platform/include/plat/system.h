@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace plat {
 
@@ -21,13 +22,17 @@ struct MemoryStatus {
 // From /proc/meminfo (MemAvailable), or the injected provider.
 MemoryStatus memoryStatus();
 void setMemoryStatusProvider(std::function<MemoryStatus()> provider);
+// Reads the figures from text in the format of /proc/meminfo ("MemTotal:
+// 8000 kB" lines); all zero when MemTotal is missing or unreadable.
+MemoryStatus parseMemInfo(std::string_view text);
 
 // 32 random bits from a seeded generator; setRandomSource replaces it
 // (tests give a fixed sequence); empty restores the default.
 uint32_t random32();
 void setRandomSource(std::function<uint32_t()> source);
 
-// Ends the process with code, after flushing standard streams. With a hook
+// Ends the process with code, after flushing standard streams; static
+// destructors do not run (other threads may still be using those objects). With a hook
 // installed the hook is called instead and exitProcess returns (tests).
 void exitProcess(int code);
 void setExitHook(std::function<void(int)> hook);

@@ -3,6 +3,7 @@
 // sequences, overlong forms, surrogates encoded in UTF-8, lone UTF-16
 // surrogates) becomes U+FFFD, one replacement per maximal invalid subpart.
 #pragma once
+#include <cstdarg>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -40,5 +41,6 @@ size_t boundedLength(const char16_t* s, size_t capacity);
 
 // Formats like snprintf into a std::string (for diagnostics).
 std::string formatString(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string formatStringV(const char* fmt, va_list args) __attribute__((format(printf, 1, 0)));
 
 }  // namespace plat

@@ -12,6 +12,7 @@ class Thread {
  public:
   Thread() = default;
   // Starts body at once; name (up to 15 bytes shown) is given to the OS thread.
+  // An empty body starts nothing.
   Thread(std::string_view name, std::function<void()> body);
   ~Thread();  // joins
   Thread(Thread&& other) noexcept;

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
   auto read = [&](uint8_t* out, size_t capacity) {
     const size_t n = std::min(capacity, size - pos);
-    std::memcpy(out, data + pos, n);
+    if (n > 0) std::memcpy(out, data + pos, n);
     pos += n;
     return n;
   };

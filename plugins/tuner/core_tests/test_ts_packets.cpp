@@ -21,7 +21,7 @@ std::optional<size_t> detect(const fixtures::Bytes& file, size_t chunk = 524288)
   };
   auto read = [&](uint8_t* out, size_t capacity) {
     const size_t n = std::min(capacity, file.size() - pos);
-    std::memcpy(out, file.data() + pos, n);
+    if (n > 0) std::memcpy(out, file.data() + pos, n);
     pos += n;
     return n;
   };

@@ -164,18 +164,26 @@ void SectionDemux::feed(const uint8_t* bytes, size_t length) {
     const size_t take = std::min(length - offset, kCarryCapacity - old);
     std::memcpy(carry_ + old, bytes + offset, take);
     const size_t total = old + take;
-    const size_t stop = walk(carry_, total, offset + take == length);
+    // Joined bytes are never a whole block: every packet here waits for the
+    // start of the next one.
+    const size_t stop = walk(carry_, total, false);
     if (stop >= old) {
       offset += stop - old;
       carryLength_ = 0;
       break;
     }
-    std::memmove(carry_, carry_ + stop, total - stop);
-    carryLength_ = total - stop;
+    // A full carry buffer always lets the walk move on; should it not, drop a
+    // byte rather than loop.
+    const size_t from = (take == 0 && stop == 0) ? 1 : stop;
+    std::memmove(carry_, carry_ + from, total - from);
+    carryLength_ = total - from;
     offset += take;
   }
   if (carryLength_ == 0 && offset < length) {
-    const size_t stop = walk(bytes + offset, length - offset, true);
+    size_t stop = walk(bytes + offset, length - offset, true);
+    // The walk never leaves more than the look-ahead it needs; keep the carry
+    // bounded even so.
+    if (length - offset - stop > kCarryCapacity) stop = length - offset - kCarryCapacity;
     carryLength_ = length - offset - stop;
     std::memcpy(carry_, bytes + offset + stop, carryLength_);
   }
@@ -209,8 +217,9 @@ size_t SectionDemux::walk(const uint8_t* data, size_t size, bool endsBlock) {
       // The next packet must start one stride on; else this one is suspect
       // (bytes lost or inserted) and sync is searched again. Waiting for that
       // byte also keeps the padding of 204-byte packets out of the search.
-      // A block that ends exactly with this packet (a file's last read) cannot
-      // show the next start; the packet is taken as it stands at the stride.
+      // A block that ends exactly with a packet that lies wholly inside it (a
+      // file's last read) cannot show the next start; that packet is taken as
+      // it stands at the stride.
       if (size - pos < stride_ || (size - pos == stride_ && !endsBlock)) return pos;
       if (size - pos > stride_ && data[pos + stride_] != kSyncByte) {
         stride_ = 0;
@@ -231,6 +240,16 @@ size_t SectionDemux::walk(const uint8_t* data, size_t size, bool endsBlock) {
       ++pos;
       continue;
     }
+    // Padding made of sync bytes confirms at every position of its run; the
+    // packet starts at the last position of the run that still confirms.
+    size_t start = pos;
+    while (start + 1 < size && data[start + 1] == kSyncByte) {
+      const int next = confirmStride(data + start + 1, size - start - 1);
+      if (next < 0 && size - pos < kCarryCapacity) return pos;  // wait to see where the run ends
+      if (next != stride) break;
+      ++start;
+    }
+    pos = start;
     stride_ = static_cast<size_t>(stride);
     preferredStride_ = stride_;
   }

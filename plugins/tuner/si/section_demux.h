@@ -10,7 +10,7 @@
 // and a packet followed by lost or inserted bytes is not used. Sync needs up to
 // 409 bytes of look-ahead; they are carried over between blocks, so a packet is
 // processed once the start of the next one has arrived (or, in sync, when a
-// block ends exactly with it, as the last read of a file does).
+// block ends exactly with it and holds it whole, as the last read of a file does).
 //
 // Threads. One thread feeds at a time. Filters may be added and removed from any
 // other thread while a feed runs: per-PID lists are changed under a lock and read

@@ -265,6 +265,32 @@ TEST(SectionDemuxSync, PaddingBytesOf204BytePacketsAreNeverPacketStarts) {
   }
 }
 
+// Starting inside a run of 0x47 padding bytes, sync must land on the packet
+// start that ends the run, not on a padding byte.
+TEST(SectionDemuxSync, SyncFromInsidePaddingOfSyncBytes) {
+  const Bytes stream = mixedStream(204, 0x47);
+  const auto reference = demuxAll(stream, {});
+  for (size_t skip : {size_t{188}, size_t{190}, size_t{203}}) {
+    const Bytes cut(stream.begin() + static_cast<long>(skip), stream.end());
+    const auto got = demuxAll(cut, {});
+    // The first packet is cut away; everything from the second on comes through.
+    ASSERT_EQ(got.size(), reference.size() - 1) << "skip " << skip;
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i].section, reference[i + 1].section);
+  }
+}
+
+TEST(SectionDemuxSync, LongRunsOfSyncBytesKeepTheCarryBounded) {
+  tsgen::TsWriter w;
+  w.writeGarbage(Bytes(5000, 0x47));
+  w.writeSection(0, tsgen::makePat(3, {}));
+  testing::finish(w);
+  for (size_t block : {size_t{1}, size_t{100}, size_t{4096}}) {
+    const auto got = demuxAll(w.bytes(), std::vector<size_t>(w.bytes().size() / block + 1, block));
+    ASSERT_FALSE(got.empty()) << block;
+    EXPECT_EQ(got.back().section, tsgen::makePat(3, {}));
+  }
+}
+
 TEST(SectionDemuxSync, RecoversAfterCorruptionInTheMiddle) {
   tsgen::TsWriter w;
   w.writeNullPackets(2);

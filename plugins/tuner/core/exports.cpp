@@ -27,12 +27,32 @@ int32_t opUntune(TapfeedTuner* t) { return self(t)->untune(); }
 int32_t opGetSourceType(TapfeedTuner* t, uint32_t* out) { return self(t)->getSourceType(out); }
 int32_t opSetParam(TapfeedTuner* t, TapfeedParam* p) { return self(t)->setParam(p); }
 int32_t opGetParam(TapfeedTuner* t, TapfeedParam* p) { return self(t)->getParam(p); }
-// IP datacast operations are answered by the mode-1 machinery; without it
-// they are not supported.
-int32_t opStartIpScan(TapfeedTuner*, void*) { return kTapfeedNotSupported; }
-int32_t opGetIpPlatforms(TapfeedTuner*, void*, uint32_t*) { return kTapfeedNotSupported; }
-int32_t opIpFilterAdd(TapfeedTuner*, void*, void*, void*) { return kTapfeedNotSupported; }
-int32_t opIpFilterRemove(TapfeedTuner*, void*) { return kTapfeedNotSupported; }
+// IP datacast operations are answered by the mode-1 machinery; in other
+// modes they are not supported.
+int32_t opStartIpScan(TapfeedTuner* t, void* request) {
+  IpModeSink* ip = self(t)->ipMode();
+  return ip ? ip->startIpScan(request) : kTapfeedNotSupported;
+}
+int32_t opGetIpPlatforms(TapfeedTuner* t, void* entries, uint32_t* count) {
+  IpModeSink* ip = self(t)->ipMode();
+  return ip ? ip->getIpPlatforms(entries, count) : kTapfeedNotSupported;
+}
+int32_t opAddIpStreamFilter(TapfeedTuner* t, void* filter, void* callback, void* context) {
+  IpModeSink* ip = self(t)->ipMode();
+  return ip ? ip->addIpStreamFilter(filter, callback, context) : kTapfeedNotSupported;
+}
+int32_t opRemoveIpStreamFilter(TapfeedTuner* t, void* filter) {
+  IpModeSink* ip = self(t)->ipMode();
+  return ip ? ip->removeIpStreamFilter(filter) : kTapfeedNotSupported;
+}
+int32_t opAddIpSectionFilter(TapfeedTuner* t, void* filter, void* callback, void* context) {
+  IpModeSink* ip = self(t)->ipMode();
+  return ip ? ip->addIpSectionFilter(filter, callback, context) : kTapfeedNotSupported;
+}
+int32_t opRemoveIpSectionFilter(TapfeedTuner* t, void* filter) {
+  IpModeSink* ip = self(t)->ipMode();
+  return ip ? ip->removeIpSectionFilter(filter) : kTapfeedNotSupported;
+}
 int32_t opDisableFullStream(TapfeedTuner* t) { return self(t)->removePid(0x1FFF); }
 int32_t opEnableFullStream(TapfeedTuner* t) { return self(t)->addPid(0x1FFF); }
 int32_t opIsSameTarget(TapfeedTuner* t, const TapfeedTuneRequest* r) { return self(t)->isSameTarget(r); }
@@ -56,8 +76,8 @@ const TapfeedTunerOps kFileTunerOps = {
     opOpen,          opClose,           opTune,              opUntune,           opReserved,
     opReserved,      opGetSourceType,   opSetParam,          opGetParam,         opReserved,
     opStartIpScan,   opReserved,        opGetIpPlatforms,    opDisableFullStream, opEnableFullStream,
-    opReserved,      opIpFilterAdd,     opIpFilterRemove,    opIsSameTarget,     opAddPid,
-    opRemovePid,     opReserved,        opReserved,          opIpFilterAdd,      opIpFilterRemove,
+    opReserved,      opAddIpStreamFilter, opRemoveIpStreamFilter, opIsSameTarget, opAddPid,
+    opRemovePid,     opReserved,        opReserved,          opAddIpSectionFilter, opRemoveIpSectionFilter,
     opNotify,        opSetUserValueB,   opGetUserValueB,
 };
 

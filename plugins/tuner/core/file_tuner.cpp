@@ -184,7 +184,7 @@ int32_t FileTuner::open(const TapfeedDeviceInfo* info, int32_t mode) {
   if (!modeAllowed(use, mode)) return kTapfeedNotSupported;
   if (mode == 1) {
     if (!ipFactory_) return kTapfeedFailed;
-    ipSink_ = ipFactory_();
+    ipSink_ = ipFactory_(*this);
     if (!ipSink_) return kTapfeedFailed;
   }
   mode_ = mode;
@@ -215,6 +215,7 @@ int32_t FileTuner::open(const TapfeedDeviceInfo* info, int32_t mode) {
 int32_t FileTuner::close() {
   std::lock_guard<std::recursive_mutex> op(opMutex_);
   if (state_ == 0) return kTapfeedOk;
+  if (ipSink_) ipSink_->stop();
   untune();
   state_ = 0;
   mode_ = -1;
@@ -686,7 +687,7 @@ int32_t FileTuner::getParam(TapfeedParam* param) {
     case kTapfeedParamNoOp: return kTapfeedOk;
     case kTapfeedParamIpPlatforms:
     case kTapfeedParamBroadcastTime:
-      return kTapfeedNotSupported;  // answered by the IP datacast machinery in mode 1
+      return ipMode() ? ipMode()->getParam(param) : kTapfeedNotSupported;
     case kTapfeedParamStatus: {
       if (!out || size != 44) return kTapfeedBadArgument;
       int32_t level = 0;

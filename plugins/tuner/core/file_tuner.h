@@ -37,14 +37,27 @@ class PacingClock {
   virtual void sleepMs(uint32_t ms) = 0;
 };
 
-// Mode 1 (IP datacast) receives the raw stream through this hook; the IP
-// machinery creates it when the mode is opened.
+class FileTuner;
+
+// Mode 1 (IP datacast): the IP machinery receives the raw stream and answers
+// the IP operations of the table. It is created when mode 1 is opened and
+// released at Close. Every operation it does not implement is not supported.
 class IpModeSink {
  public:
   virtual ~IpModeSink() = default;
   virtual void feed(const uint8_t* data, size_t length) = 0;
+  virtual int32_t startIpScan(void* request) { return kTapfeedNotSupported; }
+  virtual int32_t getIpPlatforms(void* entries, uint32_t* count) { return kTapfeedNotSupported; }
+  virtual int32_t addIpStreamFilter(void* filter, void* callback, void* context) { return kTapfeedNotSupported; }
+  virtual int32_t removeIpStreamFilter(void* filter) { return kTapfeedNotSupported; }
+  virtual int32_t addIpSectionFilter(void* filter, void* callback, void* context) { return kTapfeedNotSupported; }
+  virtual int32_t removeIpSectionFilter(void* filter) { return kTapfeedNotSupported; }
+  // GetParam 0x10009 and 0x1000C.
+  virtual int32_t getParam(TapfeedParam* param) { return kTapfeedNotSupported; }
+  // Called at Close before the sink is released (stops the IP mode).
+  virtual void stop() {}
 };
-using IpModeFactory = std::function<std::unique_ptr<IpModeSink>()>;
+using IpModeFactory = std::function<std::unique_ptr<IpModeSink>(FileTuner& tuner)>;
 
 // The operation table every file tuner object starts with.
 extern const TapfeedTunerOps kFileTunerOps;
@@ -74,6 +87,8 @@ class FileTuner : public TapfeedTuner {
   int32_t addPid(uint32_t pid);
   int32_t removePid(uint32_t pid);
   intptr_t notify(uint32_t code, uintptr_t a, uintptr_t b);
+  // The IP sink of mode 1, or null in other modes.
+  IpModeSink* ipMode() { return mode_ == 1 ? ipSink_.get() : nullptr; }
   void setUserValueB(int32_t value) { userValueB_ = value; }
   int32_t userValueB() const { return userValueB_; }
 

@@ -548,6 +548,51 @@ TEST_F(FileTunerTest, UntuneAndCloseWhileStreaming) {
   EXPECT_EQ(host.untune(), 13);
 }
 
+// ---- mode 1 hooks ----------------------------------------------------------------
+
+class RecordingIpSink final : public tapfeed::IpModeSink {
+ public:
+  explicit RecordingIpSink(std::vector<uint8_t>& fed, int& stops, std::mutex& mutex, std::condition_variable& cv)
+      : fed_(fed), stops_(stops), mutex_(mutex), cv_(cv) {}
+  void feed(const uint8_t* data, size_t length) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fed_.insert(fed_.end(), data, data + length);
+    cv_.notify_all();
+  }
+  int32_t startIpScan(void*) override { return 0; }
+  int32_t getParam(TapfeedParam* param) override { return param->id == kTapfeedParamBroadcastTime ? 0 : 20; }
+  void stop() override { ++stops_; }
+
+ private:
+  std::vector<uint8_t>& fed_;
+  int& stops_;
+  std::mutex& mutex_;
+  std::condition_variable& cv_;
+};
+
+TEST_F(FileTunerTest, Mode1FeedsTheIpMachineryAndForwardsItsOperations) {
+  std::vector<uint8_t> fed;
+  int stops = 0;
+  core().setIpModeFactory([&](tapfeed::FileTuner&) -> std::unique_ptr<tapfeed::IpModeSink> {
+    return std::make_unique<RecordingIpSink>(fed, stops, host.mutex, host.changed);
+  });
+  ASSERT_EQ(host.open(1), 0);
+  const Bytes stream = fixtures::offsetTaggedStream(3000, 188, {0x100, 0x200});  // two chunks, uneven tail
+  ASSERT_EQ(host.tune(device.write("ip.ts", stream)), 0);
+  ASSERT_TRUE(host.waitFor([&] { return fed.size() >= stream.size(); }));
+  EXPECT_EQ(host.tuner->ops->startIpScan(host.tuner, nullptr), 0);
+  EXPECT_EQ(host.tuner->ops->removeIpSectionFilter(host.tuner, nullptr), 2);  // not implemented by the sink
+  int32_t out[6];
+  EXPECT_EQ(host.get(kTapfeedParamBroadcastTime, out, sizeof out), 0);
+  EXPECT_EQ(host.get(kTapfeedParamIpPlatforms, out, sizeof out), 20);
+  ASSERT_EQ(host.tuner->ops->close(host.tuner), 0);
+  EXPECT_EQ(stops, 1);
+  std::lock_guard<std::mutex> lock(host.mutex);
+  EXPECT_EQ(fed, stream);
+  // Other modes do not reach the IP operations.
+  EXPECT_EQ(host.tuner->ops->startIpScan(host.tuner, nullptr), 2);
+}
+
 // ---- pacing ----------------------------------------------------------------------
 
 class RecordingPacingClock final : public tapfeed::PacingClock {

@@ -114,10 +114,11 @@ Aes128::Aes128(const uint8_t key[16], Direction direction) : direction_(directio
   }
 }
 
-void Aes128::encryptBlock(const uint8_t in[16], uint8_t out[16]) const {
+namespace {
+
+inline void encryptWith(const uint32_t* rk, const uint8_t in[16], uint8_t out[16]) {
   const auto& T = kTables.enc;
   const auto& S = kTables.sbox;
-  const uint32_t* rk = roundKeys_;
   uint32_t s0 = load32(in) ^ rk[0], s1 = load32(in + 4) ^ rk[1], s2 = load32(in + 8) ^ rk[2],
            s3 = load32(in + 12) ^ rk[3];
   for (int round = 1; round < 10; ++round) {
@@ -139,10 +140,9 @@ void Aes128::encryptBlock(const uint8_t in[16], uint8_t out[16]) const {
   store32(out + 12, last(s3, s0, s1, s2, rk[3]));
 }
 
-void Aes128::decryptBlock(const uint8_t in[16], uint8_t out[16]) const {
+inline void decryptWith(const uint32_t* rk, const uint8_t in[16], uint8_t out[16]) {
   const auto& T = kTables.dec;
   const auto& S = kTables.invSbox;
-  const uint32_t* rk = roundKeys_;
   uint32_t s0 = load32(in) ^ rk[0], s1 = load32(in + 4) ^ rk[1], s2 = load32(in + 8) ^ rk[2],
            s3 = load32(in + 12) ^ rk[3];
   for (int round = 1; round < 10; ++round) {
@@ -162,6 +162,19 @@ void Aes128::decryptBlock(const uint8_t in[16], uint8_t out[16]) const {
   store32(out + 4, last(s1, s0, s3, s2, rk[1]));
   store32(out + 8, last(s2, s1, s0, s3, rk[2]));
   store32(out + 12, last(s3, s2, s1, s0, rk[3]));
+}
+
+}  // namespace
+
+void Aes128::encryptBlock(const uint8_t in[16], uint8_t out[16]) const { encryptWith(roundKeys_, in, out); }
+void Aes128::decryptBlock(const uint8_t in[16], uint8_t out[16]) const { decryptWith(roundKeys_, in, out); }
+
+void Aes128::transformBlocks(uint8_t* data, size_t count) const {
+  if (direction_ == Direction::Decrypt) {
+    for (size_t i = 0; i < count; ++i) decryptWith(roundKeys_, data + 16 * i, data + 16 * i);
+  } else {
+    for (size_t i = 0; i < count; ++i) encryptWith(roundKeys_, data + 16 * i, data + 16 * i);
+  }
 }
 
 }  // namespace tapfeed

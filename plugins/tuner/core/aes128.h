@@ -4,6 +4,7 @@
 // keys). The tables are computed at compile time from the field arithmetic.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace tapfeed {
@@ -16,6 +17,9 @@ class Aes128 {
   // One 16-byte block; in and out may be the same.
   void encryptBlock(const uint8_t in[16], uint8_t out[16]) const;
   void decryptBlock(const uint8_t in[16], uint8_t out[16]) const;
+  // `count` consecutive blocks in place, by the schedule's direction (one
+  // call per run keeps the round loop out of a per-block call).
+  void transformBlocks(uint8_t* data, size_t count) const;
   Direction direction() const { return direction_; }
 
  private:

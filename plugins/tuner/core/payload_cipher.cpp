@@ -6,23 +6,16 @@
 namespace tapfeed {
 
 void transformUnits(const Aes128& cipher, uint8_t* data, size_t length) {
-  const bool decrypt = cipher.direction() == Aes128::Direction::Decrypt;
-  auto block = [&](uint8_t* b) {
-    if (decrypt)
-      cipher.decryptBlock(b, b);
-    else
-      cipher.encryptBlock(b, b);
-  };
   for (size_t unit = 0; unit + kCipherUnit <= length; unit += kCipherUnit) {
     uint8_t* u = data + unit;
-    for (size_t off = 4; off <= 164; off += 16) block(u + off);
+    cipher.transformBlocks(u + 4, 11);  // bytes 4..179 of packet A
     uint8_t straddle[16];
-    std::memcpy(straddle, u + 180, 8);
-    std::memcpy(straddle + 8, u + 192, 8);
-    block(straddle);
+    std::memcpy(straddle, u + 180, 8);  // A's last 8 payload bytes
+    std::memcpy(straddle + 8, u + 192, 8);  // B's first 8 payload bytes
+    cipher.transformBlocks(straddle, 1);
     std::memcpy(u + 180, straddle, 8);
     std::memcpy(u + 192, straddle + 8, 8);
-    for (size_t off = 200; off <= 360; off += 16) block(u + off);
+    cipher.transformBlocks(u + 200, 11);  // bytes 12..187 of packet B
   }
 }
 

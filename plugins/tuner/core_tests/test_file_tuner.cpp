@@ -190,6 +190,10 @@ TEST_F(FileTunerTest, GetParamNeedsTheTunedState) {
   ASSERT_EQ(host.open(0), 0);
   for (uint32_t id : {4u, 8u, 10u, 18u, 19u, 20u, 23u, 24u, 0x10003u, 0x10007u, 0x10008u, 0x30006u, 999u})
     EXPECT_EQ(host.get(id, out, id == 0x10003u ? reinterpret_cast<uintptr_t>(&count) : 8), 13) << id;
+  // Seeking needs a tuned file too; flags and callbacks do not.
+  EXPECT_EQ(host.seek(1000), 13);
+  EXPECT_EQ(host.setFlag(kTapfeedParamLoop, 1), 0);
+  EXPECT_EQ(host.setFlag(kTapfeedParamPacing, 0), 0);
 }
 
 TEST_F(FileTunerTest, ParameterTable) {

@@ -32,6 +32,13 @@ typedef Status (*VexoCmnCreateSettingFn)(uint32_t kind, uint32_t rootSelector, c
                                          const char16_t* product, IVexoCmnSetting** out);
 typedef Status (*VexoCmnCreateSourceManagerFn)(IVexoCmnSourceManager** out);
 typedef Status (*VexoCmnCreateStringLoaderFn)(IVexoCmnStringLoader** out);
+
+// Source manager (source_manager.h).
+Status CoCreateVexoCmnSourceManager(IVexoCmnSourceManager** out);
+// Playlist manager (playlist.h); E_FAIL for a null out.
+Status CoCreateVexoCmnPlaylistManager(IVexoCmnPlaylistManager** out);
+// Scheduler (scheduler.h).
+Status CoCreateVexoCmnScheduler(IVexoCmnScheduler** out);
 }
 
 namespace vexo {

@@ -68,6 +68,7 @@ void SkinDocument::close() {
   if (doc_) xmlFreeDoc(doc_);
   doc_ = nullptr;
   firstWindow_ = current_ = firstPicture_ = nullptr;
+  index_ = SectionIndex{};
   fonts_.clear();
 }
 
@@ -128,15 +129,31 @@ xmlNode* SkinDocument::findSection(std::string_view section, bool exactCase) {
   return nullptr;
 }
 
+const SkinDocument::SectionIndex& SkinDocument::indexOf(xmlNode* section) {
+  if (index_.section == section) return index_;
+  index_ = SectionIndex{};
+  index_.section = section;
+  for (xmlNode* item = nextElement(section->children); item; item = nextElement(item->next)) {
+    const char* key = attribute(item, "name");
+    const char* value = attribute(item, "value");
+    if (!key || !value) continue;  // an item without a value never answers
+    index_.exact.emplace(key, value);           // emplace keeps the first
+    index_.folded.emplace(plat::toLowerAscii(key), value);
+  }
+  return index_;
+}
+
 const char* SkinDocument::findValue(std::string_view section, std::string_view key, bool exactCase) {
   if (key.empty()) return nullptr;
   xmlNode* s = findSection(section, exactCase);
   if (!s) return nullptr;
-  for (xmlNode* item = nextElement(s->children); item; item = nextElement(item->next)) {
-    if (!matches(attribute(item, "name"), key, exactCase)) continue;
-    if (const char* v = attribute(item, "value")) return v;
-  }
-  return nullptr;
+  const SectionIndex& index = indexOf(s);
+  const auto& map = exactCase ? index.exact : index.folded;
+  thread_local std::string probe;
+  if (exactCase) probe.assign(key);
+  else probe = plat::toLowerAscii(key);
+  const auto it = map.find(probe);
+  return it == map.end() ? nullptr : it->second;
 }
 
 std::optional<std::string> SkinDocument::getString(std::string_view section, std::string_view key) {

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "plat/gfx/font.h"
@@ -80,6 +81,16 @@ class SkinDocument {
     FontValue value;
     plat::FontPtr font;
   };
+  // Items of the current section by key, built on first use: the first item
+  // with a value for each key, once by exact key and once by lower-case key.
+  struct SectionIndex {
+    xmlNode* section = nullptr;
+    std::unordered_map<std::string, const char*> exact;
+    std::unordered_map<std::string, const char*> folded;
+  };
+  const SectionIndex& indexOf(xmlNode* section);
+
+  SectionIndex index_;
   xmlDoc* doc_ = nullptr;
   xmlNode* firstWindow_ = nullptr;
   xmlNode* current_ = nullptr;

@@ -234,7 +234,25 @@ def main_document(scale):
     d.rect("ChannelCAStatusRect", 584, 14, 32, 32)
     d.picture("ChannelLocked", "img/ind/locked.png", "icon 32 32 lock amber")
     d.picture("ChannelUnlocked", "img/ind/unlocked.png", "icon 32 32 unlock white")
+    # The programme guide drawn over the same section.
+    d.rect("ChannelListTitleRect", 16, 4, 600, 52)
+    d.rect("ExitButtonRect", 736, 4, 56, 52)
+    d.button("ExitButtonImage", "close", 56, 52)
+    d.rect("EvtRichListRect", 8, 64, 784, 408)
+    d.rect("EvtOwnerListRect", 0, 0, 728, 408)
+    d.rect("EvtListScrolllBarRect", 728, 0, 56, 408)
+    d.set("EvtListRowHeight", 64)
+    d.set("EvtOwnerListLineNum", 1).set("EvtOwnerListRowGap", 4).set("EvtOwnerListLineGap", 0)
+    d.set("EvtListScrolllBarTextOffset", 4)
+    d.rect("EvtListInfoRect", 8, 0, 200, 64)
+    d.rect("EvtListNameRect", 216, 0, 500, 64)
+    d.picture("EvtInfoBkImg", "img/guide_info_bg.png", "panel 600 320 dialog")
+    d.rect("EvtInfoBkImgRect", 100, 80, 600, 320)
+    d.rect("EvtInfoWindowEvtRect", 24, 16, 552, 56)
+    d.rect("EvtInfoWindowEvtInfoRect", 24, 80, 552, 220)
+    d.set("EvtInfoTextColor", "245,247,255")
     scrollbar(d, "ScrollBar0", 56, 420)
+    scrollbar(d, "ScrollBar200", 56, 408)
     return d
 
 
@@ -356,6 +374,40 @@ def channelskin():
     d.rect("ListBtnIndexTextRect", 8, 0, 44, 56)
     d.set("ListBtnTextColor", "245,247,255")
     d.set("Background", "9,14,26")
+    # The programme list of one channel.
+    d.section("EvtlistWindow")
+    d.picture("EvtListBkImg", "img/evt_bg.png", "panel 800 480 list")
+    d.rect("EvtListBkImgRect", 0, 0, 800, 480)
+    evt_buttons = [("guide", 8), ("close", 736), ("left", 584), ("right", 660)]
+    d.set("EvtListBtNumt", len(evt_buttons))
+    for i, (icon, x) in enumerate(evt_buttons):
+        d.rect("EvtListBtRect%d" % i, x, 4, 56, 52)
+        d.button("EvtListBtImg%d" % i, icon, 56, 52)
+    d.rect("EvtWndChTitleRect", 76, 4, 250, 52)
+    d.rect("EvtWndDateRect", 332, 4, 150, 52)
+    d.rect("EvtWndTimeRect", 488, 4, 90, 52)
+    d.rect("EvtWndRefESGStrRect", 76, 60, 400, 36)
+    d.picture("EvtListSchPlayImg", "img/evt_watch.png", "icon 32 32 play white")
+    d.picture("EvtListSchRecImg", "img/evt_rec.png", "icon 32 32 record red")
+    d.rect("EvtListShuPlayRect", 648, 64, 32, 32)
+    d.rect("EvtListShuRecRect", 704, 64, 32, 32)
+    d.rect("EvtListViewRect", 0, 100, 800, 380)
+    d.rect("EvtOwnListRect", 0, 0, 744, 380)
+    d.rect("EvtListScrolllBarRect", 744, 0, 56, 380)
+    d.set("EvtlListRowHeight", 64)
+    d.rect("EvtListViewInfoRect", 0, 0, 632, 64)
+    d.rect("EvtListViewCkBoxItemRect", 632, 0, 112, 64)
+    d.rect("EvtListViewIconRect", 8, 12, 40, 40)
+    d.rect("EvtListViewCkBoxRect0", 690, 8, 48, 48)
+    d.rect("EvtListViewCkBoxRect1", 638, 8, 48, 48)
+    d.rect("EvtListViewEvtTimeRect", 56, 0, 150, 64)
+    d.rect("EvtListViewEvtNameRect", 210, 0, 420, 64)
+    d.picture("EvtListViewInfoImage0", "img/evt_info.png", "icon 40 40 text white")
+    for tick, icon in (("", "none"), ("C", "check")):
+        for state, name in ((3, "Disable"), (0, "Normal"), (2, "Pressed"), (1, "Touch")):
+            d.picture("EvtListViewCkBox%sImage%s" % (tick, name), "img/box_%s_%d.png" % (icon, state),
+                      "button 48 48 %s %d" % (icon, state))
+    scrollbar(d, "ScrollBar", 56, 380)
     return d
 
 

@@ -40,6 +40,12 @@ Status CoCreateVexoCmnSetting(uint32_t kind, uint32_t rootSelector, const char* 
                               IVexoCmnSetting** out);
 // String table loader (string_loader.h).
 Status CoCreateVexoCmnStringLoader(IVexoCmnStringLoader** out);
+// Source manager (source_manager.h).
+Status CoCreateVexoCmnSourceManager(IVexoCmnSourceManager** out);
+// Playlist manager (playlist.h); E_FAIL for a null out.
+Status CoCreateVexoCmnPlaylistManager(IVexoCmnPlaylistManager** out);
+// Scheduler (scheduler.h).
+Status CoCreateVexoCmnScheduler(IVexoCmnScheduler** out);
 }
 
 namespace vexo {

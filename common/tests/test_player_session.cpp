@@ -890,6 +890,22 @@ TEST_F(SessionTest, SubtitleStreamsAreSelectedOneAtATime) {
 
 // ---- threads ----
 
+// Hides the video on quality 2 and shows it on quality 0 of event 0x30011,
+// as the program's video window does on the engine's thread.
+class VideoWindowSink final : public McObject<IZantMediaEventSink> {
+ public:
+  explicit VideoWindowSink(IVexoCmnPlayerSession* session) : session_(session) {}
+  Status OnEvent(IMcUnknown*, uint32_t code, uintptr_t p1, uintptr_t) override {
+    if (code == 0x30011 && p1 == 2) session_->ShowVideo(0);
+    if (code == 0x30011 && p1 == 0) session_->ShowVideo(1);
+    return plat::S_OK;
+  }
+
+ private:
+  ~VideoWindowSink() override = default;
+  IVexoCmnPlayerSession* session_;
+};
+
 // Engine events arrive on the engine's thread while the user-interface thread
 // drives the session; run under TSan this shows what both sides touch is guarded.
 TEST_F(SessionTest, EngineThreadEventsWhileTheUserInterfaceCallsIn) {
@@ -897,13 +913,16 @@ TEST_F(SessionTest, EngineThreadEventsWhileTheUserInterfaceCallsIn) {
   ASSERT_EQ(session_->SelectChannelByIndex(1), plat::S_OK);
   ASSERT_EQ(session_->SetSettingString(14, folder("pvr").c_str()), plat::S_OK);
   ASSERT_EQ(session_->Play(0), plat::S_OK);
+  auto video = McPtr<VideoWindowSink>::adopt(new VideoWindowSink(session_.get()));
+  ASSERT_EQ(session_->Advise(video->exposed()), plat::S_OK);
   ASSERT_EQ(control_->SetEventThreading(1), plat::S_OK);
-  constexpr int kRounds = 50;
+  constexpr int kRounds = 40;
+  constexpr int kHides = 4;
   for (int i = 0; i < kRounds; ++i) {
     control_->ScriptEvent(0, 0x20002, 0, zant::kCapPlayLive | zant::kCapRecord);
     control_->ScriptEvent(0, 0x80008, 0, 0);
     control_->ScriptEvent(0, 0x30008, 0, 0);
-    control_->ScriptEvent(0, 0x30011, static_cast<uintptr_t>(i), 0);
+    control_->ScriptEvent(0, 0x30011, i < 2 * kHides ? static_cast<uintptr_t>(2 * ((i + 1) % 2)) : 7, 0);
   }
   for (int i = 0; i < kRounds; ++i) {
     session_->GetControlFlags();
@@ -913,13 +932,23 @@ TEST_F(SessionTest, EngineThreadEventsWhileTheUserInterfaceCallsIn) {
     McPtr<IVexoCmnCollection> list;
     session_->GetFilteredChannelList(list.put());
     session_->GetCurrentChannelIndex();
+    if (i < kHides) {
+      session_->ShowVideo(0);
+      session_->ShowVideo(1);
+    }
   }
   ASSERT_TRUE(sink_->waitFor(0x30011, kRounds));
   ASSERT_TRUE(sink_->waitFor(0x30008, kRounds));
   control_->SetEventThreading(0);
-  // Every bit that was set by both sides survives: none of the updates was lost.
+  session_->Unadvise(video->exposed());
+  // Every bit set by both sides survives: no update was lost.
   EXPECT_EQ(session_->GetControlFlags() & 0x2031u, 0x2031u);
-  EXPECT_EQ(session_->GetMode(), static_cast<uint32_t>(kRounds - 1));
+  EXPECT_EQ(session_->GetMode(), 7u);
+  // Every hide was matched by a show, from either thread: the video is shown.
+  auto propertySet = mcQuery<IZantPropertySet>(session_->GetMediaPlayer());
+  uint32_t flag = 99, got = 0;
+  ASSERT_EQ(propertySet->Get(zant::kPropSetVideo, 1, &flag, sizeof(flag), &got), plat::S_OK);
+  EXPECT_EQ(flag, 1u);
   session_->Close();
 }
 

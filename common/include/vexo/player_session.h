@@ -11,6 +11,29 @@
 // interfaces, the hide stack) is guarded; engine calls are never made with a
 // session lock held.
 //
+// Choices made for soundness:
+//  - The control flags are changed with atomic or / and-not / compare-exchange,
+//    so an engine event and a user-interface call never lose each other's bits.
+//  - Whether a channel change is remembered as "/Setting/LastChannel" or
+//    "/Setting/LastFileChannel" follows the source's class (file sources have
+//    class 1), not a comparison of source names.
+//  - The per-source flag "/Setting/<source>/UseJapaneseFont" uses the source
+//    name made a valid XML element name (xmlSafeSourceName); a nameless source
+//    writes nothing. The channel cache folder keeps the file-name-safe form.
+//  - Engine states follow the engine's one table: 1 stopped (position zero),
+//    3 running, 4 recording (the only state StopRecord acts in), 4 to 6 refuse
+//    channel changes.
+//  - Close releases and clears every per-source interface; destruction then
+//    releases only what is left, each exactly once.
+//  - CloseQuiet names the source (for its debug line) before releasing it, and
+//    only when there is one.
+//  - SeekTimeShift returns a failed length query instead of seeking, and a
+//    position past the buffer's end seeks to live.
+//  - Setting ids above 23 give E_INVALIDARG; ids 0 and 23 have no store path,
+//    so they never read or write the store.
+//  - A folder path of 260 characters or more for the channel cache is refused
+//    rather than cut (a cut path would name another folder).
+//
 // Methods are declared in slot order (slots 0 to 2 are QueryInterface,
 // AddRef and Release).
 #pragma once

@@ -449,7 +449,11 @@ class PlayerSession final : public McObject<IVexoCmnPlayerSession, IZantMediaEve
     auto propertySet = mcQuery<IZantPropertySet>(player.get());
     if (!propertySet) return E_FAIL;
     uint32_t flag = show;
+    Status s = plat::S_OK;
     {
+      // The engine's value is written under the same lock that changes the
+      // stack, so the last value written always matches the stack, whichever
+      // thread (user interface or engine) calls.
       std::lock_guard lock(hideMutex_);
       if (flag != 0) {
         if (hideDepth_ > 0) --hideDepth_;
@@ -457,8 +461,8 @@ class PlayerSession final : public McObject<IVexoCmnPlayerSession, IZantMediaEve
       } else {
         ++hideDepth_;
       }
+      s = propertySet->Set(zant::kPropSetVideo, 1, &flag, sizeof(flag));
     }
-    Status s = propertySet->Set(zant::kPropSetVideo, 1, &flag, sizeof(flag));
     if (flag == 0) plat::sleepMs(40);  // let the overlay settle before a dialog paints over it
     return s;
   }
@@ -1063,7 +1067,7 @@ class PlayerSession final : public McObject<IVexoCmnPlayerSession, IZantMediaEve
   std::atomic<uint32_t> busy_{0};
   std::atomic<int32_t> registeredType_{0};
 
-  std::mutex hideMutex_;
+  std::recursive_mutex hideMutex_;  // held across the engine's property write only
   uint32_t hideDepth_ = 0;  // callers that asked to hide the video
 };
 

@@ -813,6 +813,23 @@ TEST_F(SessionTest, TimeShiftStartsSeeksAndClamps) {
   EXPECT_EQ(session_->GetControlFlags() & 0xC000u, 0u);
 }
 
+TEST_F(SessionTest, SuspendingLiveTelevisionStartsTimeShift) {
+  openLive();
+  ASSERT_EQ(session_->SelectChannelByIndex(1), plat::S_OK);
+  ASSERT_EQ(session_->SetSettingString(21, folder("ts").c_str()), plat::S_OK);
+  ASSERT_EQ(session_->Play(0), plat::S_OK);
+  sink_->clear();
+  ASSERT_EQ(session_->Suspend(), plat::S_OK);
+  EXPECT_EQ(state(), zant::kStatePaused);
+  EXPECT_EQ(sink_->count(vexo::kSessionTimeShiftStarted), 1u);
+  // Stop ends the time-shift first and reports the stopped buttons.
+  sink_->clear();
+  ASSERT_EQ(session_->Stop(), plat::S_OK);
+  EXPECT_TRUE(inOrder(sink_->codes(), {vexo::kSessionTimeShiftStopped, kFlagsEvent}));
+  EXPECT_EQ(session_->GetControlFlags() & 0x2073u, 0x2073u);
+  EXPECT_EQ(state(), zant::kStateStopped);
+}
+
 // ---- names ----
 
 TEST(SessionNames, SourceNamesBecomeValidElementNames) {

@@ -46,6 +46,8 @@ Status CoCreateVexoCmnSourceManager(IVexoCmnSourceManager** out);
 Status CoCreateVexoCmnPlaylistManager(IVexoCmnPlaylistManager** out);
 // Scheduler (scheduler.h).
 Status CoCreateVexoCmnScheduler(IVexoCmnScheduler** out);
+// Player session (player_session.h).
+Status CoCreateVexoCmnPlayerSession(IVexoCmnPlayerSession** out);
 }
 
 namespace vexo {

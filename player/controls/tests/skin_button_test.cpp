@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "controls/skin_button.h"
+#include "controls/kit.h"
 #include "fixture.h"
 #include "plat/input.h"
+#include "plat/thread.h"
 
 namespace tunora::controls {
 namespace {
@@ -108,6 +110,71 @@ TEST_F(SkinButtonTest, NoRepeatWithoutMatchingRepeatId) {
   for (int i = 0; i < 30; ++i) advance(75);
   EXPECT_EQ(repeatsReceived(kId), 0u);
   plat::injectMouseUp(kInside);
+}
+
+TEST_F(SkinButtonTest, ShellHearsPressesDrawnWithThePressedImage) {
+  SetShellPressThread(plat::currentThreadId());
+  auto shellMessagesDuringPress = [&] {
+    int seen = 0;
+    plat::injectMouseDown(kInside);
+    plat::Message m;
+    while (plat::peekMessage(&m)) {
+      if (!m.window && m.message == WM_SHELLPRESS && m.wParam == 1) ++seen;
+      plat::dispatchMessage(m);
+    }
+    plat::injectMouseUp(kInside);
+    plat::pumpPendingMessages();
+    return seen;
+  };
+  const plat::Window b = makeButton();
+  plat::pumpPendingMessages();
+  EXPECT_EQ(shellMessagesDuringPress(), 1);
+  SetSkinButtonImage(b, kStatePressed, u"");
+  EXPECT_EQ(shellMessagesDuringPress(), 0);
+  SetShellPressThread(0);
+}
+
+TEST_F(SkinButtonTest, ToggleButtonDrawsTheImageOfItsFlag) {
+  const plat::Window t = CreateSkinToggleButton(host, 9, kButtonRect);
+  ASSERT_TRUE(t);
+  plat::pumpPendingMessages();
+  EXPECT_EQ(pixelAt(kInside.x, kInside.y), 0u);  // no pair yet
+  SetSkinToggleNormalImages(t, png("on.png", 0, 200, 0), png("off.png", 200, 0, 0));
+  SetSkinTogglePressedImages(t, png("pon.png", 0, 0, 200), u"");  // incomplete pair: not drawn
+  plat::invalidate(t);
+  EXPECT_EQ(pixelAt(kInside.x, kInside.y), rgb(200, 0, 0));
+  SetSkinToggleState(t, true);
+  EXPECT_TRUE(SkinToggleState(t));
+  EXPECT_EQ(pixelAt(kInside.x, kInside.y), rgb(0, 200, 0));
+  plat::injectMouseDown(kInside);
+  EXPECT_EQ(pixelAt(kInside.x, kInside.y), 0u);
+  plat::injectMouseUp(kInside);
+  EXPECT_FALSE(SetSkinButtonImage(t, 0, u""));  // the push-button setter refuses it
+}
+
+TEST_F(SkinButtonTest, ScrollBarArrowHandsTheFocusBack) {
+  plat::WindowClass c;
+  c.name = u"KivScrollBar0.1";
+  c.proc = [](plat::Window w, uint32_t m, plat::WParam wp, plat::LParam lp) -> plat::LResult {
+    if (m == plat::kMsgDrawItem) return HandleSkinButtonDrawItem(w, lp) ? 1 : 0;
+    return plat::defaultWindowProc(w, m, wp, lp);
+  };
+  if (!plat::isClassRegistered(c.name)) {
+    ASSERT_TRUE(plat::registerClass(c));
+  }
+  plat::CreateWindowParams p;
+  p.className = c.name;
+  p.style = plat::kStyleChild | plat::kStyleVisible;
+  p.rect = plat::Rect{200, 0, 260, 200};
+  p.parent = host;
+  const plat::Window bar = plat::createWindow(p);
+  const plat::Window arrow = CreateSkinButton(bar, 5, plat::Rect{0, 0, 60, 40});
+  const plat::Window plain = CreateSkinButton(host, 6, plat::Rect{0, 100, 60, 140});
+  plat::setFocus(host);
+  plat::setFocus(arrow);
+  EXPECT_EQ(plat::focusWindow(), host);
+  plat::setFocus(plain);
+  EXPECT_EQ(plat::focusWindow(), plain);
 }
 
 TEST(CaptionSplit, WidthUnitsAndFirstLine) {

@@ -102,6 +102,7 @@ plat::LResult onCopyBackground(plat::Window w, plat::WParam, plat::LParam lp) {
   return 0;
 }
 plat::LResult onSkinChanged(plat::Window w, plat::WParam, plat::LParam lp) {
+  if (!IsSkinBroadcast(WM_SKINCHANGED, lp)) return 0;  // the battery's charging message
   label(w)->skin = reinterpret_cast<const skin::SkinDocument*>(lp);
   label(w)->skinChanged = true;
   return 0;

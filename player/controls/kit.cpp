@@ -58,6 +58,7 @@ void StretchBackgroundPart(const plat::Image& image, plat::DeviceContext& dc, co
 }
 
 void BroadcastSkinChanged(plat::Window window, const skin::SkinDocument* skin) {
+  if (!skin) return;
   skin::broadcastSkinChanged(window, skin);
 }
 

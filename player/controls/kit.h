@@ -18,6 +18,12 @@ namespace tunora::controls {
 // Sent depth first to a window and its descendants; lParam: the new main
 // skin document.
 inline constexpr uint32_t WM_SKINCHANGED = skin::kMsgSkinChanged;
+// The battery indicator's charging message has the same number. A skin
+// broadcast always carries its document in lParam and the charging message
+// never does, so receivers tell them apart by lParam.
+constexpr bool IsSkinBroadcast(uint32_t message, plat::LParam lParam) {
+  return message == WM_SKINCHANGED && lParam != 0;
+}
 // Press feedback for the device shell: a thread message, wParam 1, lParam 0.
 inline constexpr uint32_t WM_SHELLPRESS = 0x402;
 
@@ -63,7 +69,8 @@ void StretchBackgroundPart(const plat::Image& image, plat::DeviceContext& dc, co
                            const plat::Rect& target);
 
 // Sends WM_SKINCHANGED (wParam 0, lParam skin) to the window, then to each
-// descendant, depth first in z-order, synchronously.
+// descendant, depth first in z-order, synchronously. Nothing is sent
+// without a document (it would read as a battery message).
 void BroadcastSkinChanged(plat::Window window, const skin::SkinDocument* skin);
 
 // The thread that receives WM_SHELLPRESS on every drawn press; 0 (the

@@ -82,6 +82,17 @@ TEST_F(KitFixture, SkinBroadcastReachesGrandchildrenDepthFirst) {
   bool changed = false;
   EXPECT_EQ(InformationBarSkin(label, &changed), &doc);
   EXPECT_TRUE(changed);
+
+  // Without a document nothing is sent, and a message without one (the
+  // battery's charging flag) is not taken for a skin change.
+  order.clear();
+  BroadcastSkinChanged(top, nullptr);
+  EXPECT_TRUE(order.empty());
+  const plat::Window label2 = CreateInformationBar(top, plat::Rect{0, 0, 5, 5}, 4, &doc);
+  plat::sendMessage(label2, WM_SKINCHANGED, 1, 0);
+  EXPECT_EQ(InformationBarSkin(label2, &changed), &doc);
+  EXPECT_FALSE(changed);
+  EXPECT_FALSE(IsSkinBroadcast(WM_SKINCHANGED, 0));
   Recorder::order = nullptr;
   plat::destroyWindow(top);
 }

@@ -47,7 +47,7 @@ struct DrawItemRecord {
 
 // Button messages (class-private, in the user range the class owns).
 enum : uint32_t {
-  kMsgButtonGetPressed = 0x00F3,  // returns 1 while pressed
+  kMsgButtonGetPressed = 0x00E8,  // returns 1 while pressed
 };
 
 // Registers the class if it is not registered yet. Returns false only when

@@ -3,6 +3,7 @@
 #include "controls/skin_button.h"
 #include "controls/kit.h"
 #include "fixture.h"
+#include "plat/gfx/objects.h"
 #include "plat/input.h"
 #include "plat/thread.h"
 
@@ -175,6 +176,29 @@ TEST_F(SkinButtonTest, ScrollBarArrowHandsTheFocusBack) {
   EXPECT_EQ(plat::focusWindow(), host);
   plat::setFocus(plain);
   EXPECT_EQ(plat::focusWindow(), plain);
+}
+
+TEST_F(SkinButtonTest, DestroyFreesEveryBitmapAndRestoresTheStockProcedure) {
+  plat::pumpPendingMessages();
+  const plat::GdiObjectCounts before = plat::liveGdiObjects();
+  const plat::Window b = makeButton();
+  const plat::Window t = CreateSkinToggleButton(host, 9, plat::Rect{200, 20, 260, 60});
+  SetSkinToggleNormalImages(t, png("on.png", 0, 200, 0), png("off.png", 200, 0, 0));
+  SetSkinButtonImage(b, kStateNormal, png("n2.png", 1, 2, 3));  // a replaced image
+  plat::injectTap(kInside);
+  plat::pumpPendingMessages();
+  EXPECT_NE(plat::liveGdiObjects(), before);
+  plat::destroyWindow(b);
+  plat::destroyWindow(t);
+  plat::pumpPendingMessages();
+  EXPECT_EQ(plat::liveGdiObjects(), before);
+  EXPECT_FALSE(SetSkinButtonText(b, u"gone"));
+}
+
+TEST_F(SkinButtonTest, ResizeRestretchesTheStateImages) {
+  const plat::Window b = makeButton();
+  plat::moveWindow(b, plat::Rect{20, 20, 220, 120});
+  EXPECT_EQ(pixelAt(200, 100), rgb(200, 0, 0));  // beyond the old size
 }
 
 TEST(CaptionSplit, WidthUnitsAndFirstLine) {

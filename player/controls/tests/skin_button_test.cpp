@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "controls/skin_button.h"
 #include "controls/kit.h"
 #include "fixture.h"
@@ -199,6 +201,22 @@ TEST_F(SkinButtonTest, ResizeRestretchesTheStateImages) {
   const plat::Window b = makeButton();
   plat::moveWindow(b, plat::Rect{20, 20, 220, 120});
   EXPECT_EQ(pixelAt(200, 100), rgb(200, 0, 0));  // beyond the old size
+}
+
+TEST_F(SkinButtonTest, IndexTextIsRightAlignedInItsRectangle) {
+  const plat::Rect r{20, 20, 220, 80};
+  const plat::Window b = CreateSkinButton(host, 8, r);
+  SetSkinButtonTextColors(b, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF);
+  SetSkinButtonIndexText(b, u"12", plat::Rect{0, 0, 200, 60});
+  plat::invalidate(b);
+  plat::pumpPendingMessages();
+  const plat::Surface& frame = screen.compose();
+  int leftmost = r.right;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x)
+      if ((frame.pixel(x, y) & 0xFF) > 0x80) leftmost = std::min(leftmost, x);
+  EXPECT_LT(leftmost, r.right);          // drawn
+  EXPECT_GT(leftmost, r.left + 150);     // at the right edge
 }
 
 TEST(CaptionSplit, WidthUnitsAndFirstLine) {

@@ -123,7 +123,7 @@ std::string tagList(const si::DescriptorList& list) {
 
 std::string platformText(const si::DescriptorList& list, uint32_t id) {
   const si::Descriptor* d = si::findLastDescriptor(list, id);
-  return d ? d->as<si::PlatformNameFields>()->text : std::string();
+  return d ? std::string(d->as<si::PlatformNameFields>()->text()) : std::string();
 }
 
 std::string intTargets(const si::IntTable& t) {

@@ -16,7 +16,7 @@ std::array<char, 3> threeChars(const uint8_t* p) {
 std::array<uint8_t, 4> fourBytes(const uint8_t* p) { return {p[0], p[1], p[2], p[3]}; }
 
 bool parseRaw(const uint8_t* body, uint8_t length, Descriptor& out) {
-  out.fields = RawFields{std::vector<uint8_t>(body, body + length)};
+  out.fields.emplace<RawFields>().body.assign(body, body + length);
   return true;
 }
 
@@ -26,11 +26,8 @@ bool parseEmpty(const uint8_t*, uint8_t, Descriptor& out) {
 }
 
 bool parseIso639Language(const uint8_t* body, uint8_t length, Descriptor& out) {
-  Iso639LanguageFields f;
-  for (size_t pos = 0; pos + 4 <= length; pos += 4) {
-    f.entries.push_back({threeChars(body + pos), body[pos + 3]});
-  }
-  out.fields = std::move(f);
+  auto& f = out.fields.emplace<Iso639LanguageFields>();
+  for (size_t pos = 0; pos + 4 <= length; pos += 4) f.entries.push_back({threeChars(body + pos), body[pos + 3]});
   return true;
 }
 
@@ -42,7 +39,7 @@ bool parseStreamIdentifier(const uint8_t* body, uint8_t length, Descriptor& out)
 
 bool parseDataBroadcastId(const uint8_t* body, uint8_t length, Descriptor& out) {
   if (length < 2) return false;
-  DataBroadcastIdFields f;
+  auto& f = out.fields.emplace<DataBroadcastIdFields>();
   f.dataBroadcastId = static_cast<uint16_t>(body[0] << 8 | body[1]);
   if (f.dataBroadcastId == kDataBroadcastIpMacNotification) {
     // platform_id_data_length, its entries, then private data.
@@ -62,12 +59,11 @@ bool parseDataBroadcastId(const uint8_t* body, uint8_t length, Descriptor& out) 
   } else {
     f.selector.assign(body + 2, body + length);
   }
-  out.fields = std::move(f);
   return true;
 }
 
 bool parseLocalTimeOffset(const uint8_t* body, uint8_t length, Descriptor& out) {
-  LocalTimeOffsetFields f;
+  auto& f = out.fields.emplace<LocalTimeOffsetFields>();
   for (size_t pos = 0; pos + 13 <= length; pos += 13) {
     BitReader r(body + pos, 13);
     LocalTimeOffsetFields::Entry e;
@@ -81,36 +77,35 @@ bool parseLocalTimeOffset(const uint8_t* body, uint8_t length, Descriptor& out) 
     e.nextTimeOffset = r.u16();
     f.entries.push_back(e);
   }
-  out.fields = std::move(f);
   return true;
 }
 
 bool parseTargetIpAddress(const uint8_t* body, uint8_t length, Descriptor& out) {
   if (length < 4) return false;  // IPv4_addr_mask is mandatory
-  TargetIpAddressFields f;
+  auto& f = out.fields.emplace<TargetIpAddressFields>();
   f.mask = static_cast<uint32_t>(body[0]) << 24 | static_cast<uint32_t>(body[1]) << 16 |
            static_cast<uint32_t>(body[2]) << 8 | body[3];
   for (size_t pos = 4; pos + 4 <= length; pos += 4) f.addresses.push_back(fourBytes(body + pos));
-  out.fields = std::move(f);
   return true;
 }
 
 bool parseTargetIpSlash(const uint8_t* body, uint8_t length, Descriptor& out) {
-  TargetIpSlashFields f;
+  auto& f = out.fields.emplace<TargetIpSlashFields>();
   if (length % 5 == 0) {
     for (size_t pos = 0; pos + 5 <= length; pos += 5) {
       f.addresses.push_back(fourBytes(body + pos));
       f.slashMasks.push_back(body[pos + 4]);
     }
   }
-  out.fields = std::move(f);
   return true;
 }
 
 bool parsePlatformName(const uint8_t* body, uint8_t length, Descriptor& out) {
   if (length < 3) return false;  // ISO_639_language_code is mandatory
-  out.fields = PlatformNameFields{threeChars(body),
-                                  std::string(reinterpret_cast<const char*>(body) + 3, length - 3u)};
+  auto& f = out.fields.emplace<PlatformNameFields>();
+  f.language = threeChars(body);
+  const char* text = reinterpret_cast<const char*>(body) + 3;
+  f.textBytes.assign(text, text + (length - 3u));
   return true;
 }
 

@@ -12,11 +12,12 @@
 // loop, so a kept record never carries fields that were not in the stream.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -43,12 +44,48 @@ constexpr uint32_t kIdStreamLocation = descriptorId(kSpaceInt, 0x13);
 
 constexpr uint16_t kDataBroadcastIpMacNotification = 0x000B;
 
+// A list stored inside its record, at most N entries (a descriptor body is at
+// most 255 bytes, so every list of one has a small fixed bound). Records need no
+// allocation of their own and can be reused without freeing.
+template <typename T, size_t N>
+class BoundedVector {
+ public:
+  static constexpr size_t capacity() { return N; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const T* begin() const { return items_; }
+  const T* end() const { return items_ + size_; }
+  const T& operator[](size_t i) const { return items_[i]; }
+  const T& front() const { return items_[0]; }
+  const T& back() const { return items_[size_ - 1]; }
+  const T* data() const { return items_; }
+  void clear() { size_ = 0; }
+  // False (and nothing stored) when full.
+  bool push_back(const T& value) {
+    if (size_ == N) return false;
+    items_[size_++] = value;
+    return true;
+  }
+  // Copies at most N entries.
+  void assign(const T* first, const T* last) {
+    size_ = 0;
+    while (first != last && size_ < N) items_[size_++] = *first++;
+  }
+  friend bool operator==(const BoundedVector& a, const std::vector<T>& b) {
+    return a.size_ == b.size() && std::equal(a.begin(), a.end(), b.begin());
+  }
+
+ private:
+  T items_[N]{};
+  size_t size_ = 0;
+};
+
 // Registered id whose record carries no fields beyond id and length.
 struct EmptyFields {};
 
 // Any registered descriptor without a typed record: its body as received.
 struct RawFields {
-  std::vector<uint8_t> body;
+  BoundedVector<uint8_t, 255> body;
 };
 
 struct Iso639LanguageFields {
@@ -56,7 +93,7 @@ struct Iso639LanguageFields {
     std::array<char, 3> language;
     uint8_t audioType;
   };
-  std::vector<Entry> entries;
+  BoundedVector<Entry, 63> entries;
 };
 
 struct StreamIdentifierFields {
@@ -73,9 +110,9 @@ struct DataBroadcastIdFields {
   uint16_t dataBroadcastId;
   // For the IP/MAC notification id: the declared length and the whole entries.
   uint8_t platformIdDataLength = 0;
-  std::vector<Platform> platforms;
+  BoundedVector<Platform, 50> platforms;
   // For every other id: the selector bytes.
-  std::vector<uint8_t> selector;
+  BoundedVector<uint8_t, 253> selector;
 };
 
 struct LocalTimeOffsetFields {
@@ -87,12 +124,12 @@ struct LocalTimeOffsetFields {
     std::array<uint8_t, 5> timeOfChange;  // MJD + BCD time, as received
     uint16_t nextTimeOffset;           // four BCD digits hhmm
   };
-  std::vector<Entry> entries;  // in descriptor order; the last entry is back()
+  BoundedVector<Entry, 19> entries;  // in descriptor order; the last entry is back()
 };
 
 struct TargetIpAddressFields {
   uint32_t mask;
-  std::vector<std::array<uint8_t, 4>> addresses;  // network order, whole addresses only
+  BoundedVector<std::array<uint8_t, 4>, 62> addresses;  // network order, whole addresses only
   // The first address of the descriptor, when it has one.
   std::optional<std::array<uint8_t, 4>> firstAddress() const {
     if (addresses.empty()) return std::nullopt;
@@ -101,13 +138,14 @@ struct TargetIpAddressFields {
 };
 
 struct TargetIpSlashFields {
-  std::vector<std::array<uint8_t, 4>> addresses;  // network order
-  std::vector<uint8_t> slashMasks;                // one per address
+  BoundedVector<std::array<uint8_t, 4>, 51> addresses;  // network order
+  BoundedVector<uint8_t, 51> slashMasks;                // one per address
 };
 
 struct PlatformNameFields {  // tags 0x0C and 0x0D of the INT space
   std::array<char, 3> language;
-  std::string text;  // bytes as carried, no character-set conversion
+  BoundedVector<char, 252> textBytes;  // as carried, no character-set conversion
+  std::string_view text() const { return {textBytes.data(), textBytes.size()}; }
 };
 
 struct StreamLocationFields {

@@ -190,9 +190,9 @@ void SectionDemux::feed(const uint8_t* bytes, size_t length) {
   leaveFeed();
 }
 
-// Checks a candidate sync byte: 1 when the bytes one and two strides on are sync
-// bytes too. Returns the confirmed stride, 0 when neither stride fits, or -1
-// when more bytes are needed to decide.
+// Checks a candidate sync byte: a stride is confirmed when the bytes one and two
+// strides on are sync bytes too. Returns the confirmed stride, 0 when neither
+// stride fits, or -1 when more bytes are needed to decide.
 int SectionDemux::confirmStride(const uint8_t* data, size_t available) const {
   const size_t order[2] = {preferredStride_, preferredStride_ == kPacketSize ? kPaddedPacketSize : kPacketSize};
   for (size_t stride : order) {

@@ -56,14 +56,43 @@ std::optional<CalendarTime> convertUtcTime(const uint8_t utc[5]) {
   return t;
 }
 
+namespace {
+
+// Empties a record but keeps the storage of its lists for the next parse.
+void emptyPat(Pat& pat) {
+  auto entries = std::move(pat.entries);
+  entries.clear();
+  pat = Pat{};
+  pat.entries = std::move(entries);
+}
+
+void emptyPmt(Pmt& pmt) {
+  auto streams = std::move(pmt.streams);
+  auto program = std::move(pmt.programDescriptors);
+  streams.clear();
+  program.clear();
+  pmt = Pmt{};
+  pmt.streams = std::move(streams);
+  pmt.programDescriptors = std::move(program);
+}
+
+void emptyTot(Tot& tot) {
+  auto descriptors = std::move(tot.descriptors);
+  descriptors.clear();
+  tot = Tot{};
+  tot.descriptors = std::move(descriptors);
+}
+
+}  // namespace
+
 int parsePat(const uint8_t* section, size_t length, Pat& out) {
-  out = Pat{};
+  emptyPat(out);
   uint16_t sectionLength = 0;
   if (!sectionFits(section, length, sectionLength)) return -1;
   // Header (5 bytes after section_length) and CRC_32 need 9 bytes.
   if (section[0] != kTableIdPat || sectionLength >= 1022 || sectionLength < 9) return -1;
   BitReader r(section, sectionLength + 3u);
-  Pat pat;
+  Pat& pat = out;
   pat.tableId = r.u8();
   pat.sectionSyntaxIndicator = r.read(1) != 0;
   r.skip(3);
@@ -84,21 +113,29 @@ int parsePat(const uint8_t* section, size_t length, Pat& out) {
     e.pid = static_cast<uint16_t>(r.read(13));
     pat.entries.push_back(e);
   }
-  const int bytesRead = static_cast<int>(r.bytePos());
-  out = std::move(pat);
-  return bytesRead;
+  return static_cast<int>(r.bytePos());
 }
 
 int parsePmt(const uint8_t* section, size_t length, uint32_t extraSpaces, Pmt& out) {
-  out = Pmt{};
+  // The elementary streams of the last parse are kept and overwritten, so their
+  // descriptor lists reuse their storage.
+  {
+    auto streams = std::move(out.streams);
+    auto program = std::move(out.programDescriptors);
+    out = Pmt{};
+    out.streams = std::move(streams);
+    out.programDescriptors = std::move(program);
+  }
   uint16_t sectionLength = 0;
-  if (!sectionFits(section, length, sectionLength)) return -1;
-  // 9 header bytes after section_length and CRC_32.
-  if (section[0] != kTableIdPmt || sectionLength < 13) return -1;
+  if (!sectionFits(section, length, sectionLength) || section[0] != kTableIdPmt || sectionLength < 13) {
+    // 9 header bytes after section_length and CRC_32 are the least.
+    emptyPmt(out);
+    return -1;
+  }
   const uint32_t spaces = kSpaceMpeg | extraSpaces;
   const size_t crcStart = sectionLength - 1u;  // offset of CRC_32 from the section start
   BitReader r(section, sectionLength + 3u);
-  Pmt pmt;
+  Pmt& pmt = out;
   pmt.tableId = r.u8();
   pmt.sectionSyntaxIndicator = r.read(1) != 0;
   r.skip(3);
@@ -114,7 +151,10 @@ int parsePmt(const uint8_t* section, size_t length, uint32_t extraSpaces, Pmt& o
   r.skip(4);
   pmt.programInfoLength = static_cast<uint16_t>(r.read(12));
   size_t pos = 12;
-  if (pmt.programInfoLength > crcStart - pos) return -1;
+  if (pmt.programInfoLength > crcStart - pos) {
+    emptyPmt(out);
+    return -1;
+  }
   // A malformed program loop leaves it empty without failing the table.
   if (parseDescriptorLoop(section + pos, pmt.programInfoLength, spaces, pmt.programDescriptors) < 0) {
     pmt.programDescriptors.clear();
@@ -126,23 +166,27 @@ int parsePmt(const uint8_t* section, size_t length, uint32_t extraSpaces, Pmt& o
     ++streamCount;
   }
   pmt.streams.reserve(streamCount);
+  size_t used = 0;
   while (crcStart - pos >= 5) {
     BitReader es(section + pos, 5);
-    ElementaryStream& s = pmt.streams.emplace_back();
+    if (used == pmt.streams.size()) pmt.streams.emplace_back();
+    ElementaryStream& s = pmt.streams[used++];
     s.streamType = es.u8();
     es.skip(3);
     s.elementaryPid = static_cast<uint16_t>(es.read(13));
     es.skip(4);
     s.esInfoLength = static_cast<uint16_t>(es.read(12));
-    if (5u + s.esInfoLength > crcStart - pos) return -1;
-    if (parseDescriptorLoop(section + pos + 5, s.esInfoLength, spaces, s.descriptors) < 0) return -1;
+    if (5u + s.esInfoLength > crcStart - pos ||
+        parseDescriptorLoop(section + pos + 5, s.esInfoLength, spaces, s.descriptors) < 0) {
+      emptyPmt(out);
+      return -1;
+    }
     pos += 5u + s.esInfoLength;
   }
+  pmt.streams.resize(used);
   BitReader crc(section + crcStart, 4);
   pmt.crc32 = crc.u32();
-  const int firstPid = pmt.streams.empty() ? 0 : pmt.streams.front().elementaryPid;
-  out = std::move(pmt);
-  return firstPid;
+  return pmt.streams.empty() ? 0 : pmt.streams.front().elementaryPid;
 }
 
 namespace {
@@ -230,25 +274,24 @@ int parseTdt(const uint8_t* section, size_t length, Tdt& out) {
 }
 
 int parseTot(const uint8_t* section, size_t length, Tot& out) {
-  out = Tot{};
+  emptyTot(out);
   uint16_t sectionLength = 0;
   if (length <= 9 || !sectionFits(section, length, sectionLength)) return -1;
   BitReader r(section, sectionLength + 3u);
-  Tot t;
+  Tot& t = out;
   readTimeHeader(r, t);
   t.reserved2 = static_cast<uint8_t>(r.read(4));
   t.descriptorsLoopLength = static_cast<uint16_t>(r.read(12));
   // The loop and CRC_32 must fit inside the declared section.
-  if (10u + t.descriptorsLoopLength + 4u > sectionLength + 3u) return -1;
   const auto time = convertUtcTime(t.utcTime.data());
-  if (!time) return -1;
-  t.time = *time;
-  if (parseDescriptorLoop(section + 10, t.descriptorsLoopLength, kSpaceMpeg | kSpaceDvb, t.descriptors) < 0) {
+  if (10u + t.descriptorsLoopLength + 4u > sectionLength + 3u || !time ||
+      parseDescriptorLoop(section + 10, t.descriptorsLoopLength, kSpaceMpeg | kSpaceDvb, t.descriptors) < 0) {
+    emptyTot(out);
     return -1;
   }
+  t.time = *time;
   BitReader crc(section + 10 + t.descriptorsLoopLength, 4);
   t.crc32 = crc.u32();
-  out = std::move(t);
   return sectionLength + 3;
 }
 

@@ -38,7 +38,8 @@ TEST(DescriptorLoop, SkipsUnknownAndUnregisteredTagsKeepingOrder) {
   EXPECT_EQ(list[0].id, kIdStreamIdentifier);
   EXPECT_EQ(list[0].as<StreamIdentifierFields>()->componentTag, 7);
   ASSERT_NE(list[1].as<Iso639LanguageFields>(), nullptr);
-  EXPECT_EQ(std::string(list[1].as<Iso639LanguageFields>()->entries.at(0).language.data(), 3), "jpn");
+  ASSERT_EQ(list[1].as<Iso639LanguageFields>()->entries.size(), 1u);
+  EXPECT_EQ(std::string(list[1].as<Iso639LanguageFields>()->entries[0].language.data(), 3), "jpn");
 }
 
 TEST(DescriptorLoop, DescriptorRunningPastTheLoopFailsAndLeavesNothing) {
@@ -180,7 +181,7 @@ TEST(Descriptors, PlatformNamesAndStreamLocation) {
                           tsgen::streamLocationDescriptor(1, 2, 3, 0x0400, 0x40)}),
                   kSpaceInt | kSpaceDvb, list),
             3);
-  EXPECT_EQ(list[0].as<PlatformNameFields>()->text, "Ondo");
+  EXPECT_EQ(list[0].as<PlatformNameFields>()->text(), "Ondo");
   EXPECT_EQ(list[1].id, kIdPlatformProviderName);
   EXPECT_EQ(std::string(list[1].as<PlatformNameFields>()->language.data(), 3), "eng");
   const auto* loc = list[2].as<StreamLocationFields>();

@@ -1,5 +1,7 @@
 // The player session against the simulated engine, loaded by module name.
 #include <gtest/gtest.h>
+
+#include "engine_test_base.h"
 #include <unistd.h>
 
 #include <algorithm>
@@ -89,26 +91,12 @@ bool inOrder(const std::vector<uint32_t>& codes, const std::vector<uint32_t>& wa
 
 constexpr uint32_t kFlagsEvent = vexo::kSessionControlFlags;
 
-class SessionTest : public ::testing::Test {
+class SessionTest : public vexotest::EngineTestBase {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("session-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root_);
-    plat::PathConfig cfg;
-    cfg.deviceRoot = root_;
-    cfg.programDir = root_ / "program";
-    plat::configurePaths(cfg);
-    scoped_ = std::make_unique<plat::ScopedClock>(clock_);
-    engine_ = plat::loadModule(std::string_view(zant::kEngineModuleName));
-    ASSERT_TRUE(engine_) << "engine module not found";
-    auto getControl = engine_->function<ZantGetTestControlFn>(zant::kExportTestControl);
+    ASSERT_NO_FATAL_FAILURE(startEngine("session", 0));
     auto createPlayer = engine_->function<ZantCreateMediaPlayerFn>(zant::kFactoryMediaPlayer);
-    ASSERT_TRUE(getControl && createPlayer);
-    ASSERT_EQ(getControl(&IZantTestControl::iid, control_.putVoid()), plat::S_OK);
-    control_->SetEventThreading(0);
-    control_->ClearFailures();
+    ASSERT_TRUE(createPlayer);
     control_->ClearCallLog();
 
     ASSERT_EQ(CoCreateVexoCmnSetting(vexo::kSettingKindFile, 0, "Norvale", "Ondavue", store_.put()), plat::S_OK);
@@ -134,9 +122,7 @@ class SessionTest : public ::testing::Test {
       control_->ClearFailures();
       control_->Pump(nullptr);
     }
-    control_.reset();
-    scoped_.reset();
-    std::filesystem::remove_all(root_);
+    stopEngine();
   }
 
   McPtr<IZantSourceDevice> source(uint32_t filter) {
@@ -201,11 +187,6 @@ class SessionTest : public ::testing::Test {
     }
   }
 
-  std::filesystem::path root_;
-  plat::VirtualClock clock_;
-  std::unique_ptr<plat::ScopedClock> scoped_;
-  plat::ModuleHandle engine_;
-  McPtr<IZantTestControl> control_;
   McPtr<IVexoCmnSetting> store_;
   McPtr<IVexoCmnSourceManager> sources_;
   McPtr<IVexoCmnPlayerSession> session_;

@@ -1,6 +1,8 @@
 // The scheduler service against the simulated engine and the SQLite-backed
 // scheduler libraries, all loaded by module name.
 #include <gtest/gtest.h>
+
+#include "engine_test_base.h"
 #include <unistd.h>
 
 #include <cstring>
@@ -61,26 +63,13 @@ bool operator==(const TimeValue& a, const ZantTime& b) {
          a.second == b.second;
 }
 
-class SchedulerServiceTest : public ::testing::Test {
+class SchedulerServiceTest : public vexotest::EngineTestBase {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("schedsvc-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root_);
-    plat::PathConfig cfg;
-    cfg.deviceRoot = root_;
-    cfg.programDir = root_ / "program";
-    plat::configurePaths(cfg);
-    scoped_ = std::make_unique<plat::ScopedClock>(clock_);
-    engine_ = plat::loadModule(std::string_view(zant::kEngineModuleName));
-    ASSERT_TRUE(engine_) << "engine module not found";
-    auto getControl = engine_->function<ZantGetTestControlFn>(zant::kExportTestControl);
+    ASSERT_NO_FATAL_FAILURE(startEngine("schedsvc", 0));
     auto createPlayer = engine_->function<ZantCreateMediaPlayerFn>(zant::kFactoryMediaPlayer);
     auto createManager = engine_->function<ZantCreateDeviceManagerFn>(zant::kFactoryDeviceManager);
-    ASSERT_TRUE(getControl && createPlayer && createManager);
-    ASSERT_EQ(getControl(&IZantTestControl::iid, control_.putVoid()), plat::S_OK);
-    control_->SetEventThreading(0);
+    ASSERT_TRUE(createPlayer && createManager);
     sink_ = McPtr<RecordingSink>::adopt(new RecordingSink());
     ASSERT_EQ(CoCreateVexoCmnScheduler(scheduler_.put()), plat::S_OK);
     ASSERT_TRUE(scheduler_);
@@ -90,9 +79,7 @@ class SchedulerServiceTest : public ::testing::Test {
     if (player_) player_->CloseSource();
     channels_.reset();
     player_.reset();
-    control_.reset();
-    scoped_.reset();
-    std::filesystem::remove_all(root_);
+    stopEngine();
   }
 
   // Opens the live tuner and restricts reception to Tokyo: ten channels.
@@ -143,11 +130,6 @@ class SchedulerServiceTest : public ::testing::Test {
     return n;
   }
 
-  std::filesystem::path root_;
-  plat::VirtualClock clock_;
-  std::unique_ptr<plat::ScopedClock> scoped_;
-  plat::ModuleHandle engine_;
-  McPtr<IZantTestControl> control_;
   McPtr<IZantMediaPlayer> player_;
   McPtr<IZantChannelManager> channels_;
   McPtr<RecordingSink> sink_;

@@ -1,5 +1,7 @@
 // The source manager against the simulated engine, loaded by module name.
 #include <gtest/gtest.h>
+
+#include "engine_test_base.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -58,25 +60,10 @@ std::vector<std::u16string> names(IVexoCmnCollection* sources) {
   return out;
 }
 
-class SourceManagerTest : public ::testing::Test {
+class SourceManagerTest : public vexotest::EngineTestBase {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("sources-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root_);
-    plat::PathConfig cfg;
-    cfg.deviceRoot = root_;
-    cfg.programDir = root_ / "program";
-    plat::configurePaths(cfg);
-    scoped_ = std::make_unique<plat::ScopedClock>(clock_);
-    engine_ = plat::loadModule(std::string_view(zant::kEngineModuleName));
-    ASSERT_TRUE(engine_) << "engine module not found";
-    auto getControl = engine_->function<ZantGetTestControlFn>(zant::kExportTestControl);
-    ASSERT_TRUE(getControl);
-    ASSERT_EQ(getControl(&IZantTestControl::iid, control_.putVoid()), plat::S_OK);
-    control_->SetEventThreading(0);
-    control_->ClearFailures();
+    ASSERT_NO_FATAL_FAILURE(startEngine("sources", 0));
     ASSERT_EQ(CoCreateVexoCmnSourceManager(manager_.put()), plat::S_OK);
     ASSERT_TRUE(manager_);
     sink_ = McPtr<RecordingSink>::adopt(new RecordingSink());
@@ -88,16 +75,9 @@ class SourceManagerTest : public ::testing::Test {
       for (uint32_t id = 1; id <= 4; ++id) control_->SetDevicePresent(id, 1);
       control_->Pump(nullptr);
     }
-    control_.reset();
-    scoped_.reset();
-    std::filesystem::remove_all(root_);
+    stopEngine();
   }
 
-  std::filesystem::path root_;
-  plat::VirtualClock clock_;
-  std::unique_ptr<plat::ScopedClock> scoped_;
-  plat::ModuleHandle engine_;
-  McPtr<IZantTestControl> control_;
   McPtr<IVexoCmnSourceManager> manager_;
   McPtr<RecordingSink> sink_;
 };

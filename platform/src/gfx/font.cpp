@@ -17,6 +17,7 @@
 #include "gfx/font_impl.h"
 #include "gfx/gdi_counts.h"
 #include "plat/paths.h"
+#include "plat/text.h"
 
 namespace plat {
 
@@ -68,40 +69,12 @@ FT_Library library() {
   return s.library;
 }
 
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-std::string toUtf8(StringView16 s) {
-  std::string out;
-  for (char32_t cp : decodeUtf16(s)) {
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-  return out;
-}
-
 std::optional<FaceLocation> findPrivateFace(const std::string& family, bool bold, bool italic) {
   const PrivateFace* best = nullptr;
   int bestScore = -1;
   for (const PrivateFile& f : state().privateFiles)
     for (const PrivateFace& face : f.faces) {
-      if (lower(face.family) != lower(family)) continue;
+      if (!equalsNoCase(face.family, family)) continue;
       int score = (face.bold == bold ? 2 : 0) + (face.italic == italic ? 1 : 0);
       if (score > bestScore) {
         best = &face;
@@ -140,7 +113,7 @@ std::optional<FaceLocation> findSystemFace(const std::string& family, bool bold,
     for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
       std::string n = reinterpret_cast<const char*>(name);
       if (i == 0) firstFamily = n;
-      if (lower(n) == lower(family)) {
+      if (equalsNoCase(n, family)) {
         familyMatches = true;
         firstFamily = n;
       }
@@ -367,7 +340,7 @@ FontPtr createFont(const FontSpec& requested) {
   if (spec.face.size() > kMaxFaceNameLength) spec.face.resize(kMaxFaceNameLength);
   const bool bold = spec.weight >= 600;
   std::lock_guard lock(textMutex());
-  const std::string family = toUtf8(spec.face);
+  const std::string family = utf16ToUtf8(spec.face);
   std::optional<FaceLocation> own;
   if (!family.empty()) {
     own = findPrivateFace(family, bold, spec.italic);

@@ -3,6 +3,8 @@
 // windows as events on the user-interface thread, in order, and stop after
 // the sink is unregistered.
 #include <gtest/gtest.h>
+
+#include "engine_test_base.h"
 #include <unistd.h>
 
 #include <chrono>
@@ -57,22 +59,10 @@ std::u16string deviceName(void* context) {
   return name;
 }
 
-class SourceEvents : public ::testing::Test {
+class SourceEvents : public vexotest::EngineTestBase {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() / ("translate-sources-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(root_);
-    plat::PathConfig cfg;
-    cfg.deviceRoot = root_;
-    cfg.programDir = root_ / "program";
-    plat::configurePaths(cfg);
-    scoped_ = std::make_unique<plat::ScopedClock>(clock_);
-    engine_ = plat::loadModule(std::string_view(zant::kEngineModuleName));
-    ASSERT_TRUE(engine_) << "engine module not found";
-    auto getControl = engine_->function<ZantGetTestControlFn>(zant::kExportTestControl);
-    ASSERT_TRUE(getControl);
-    ASSERT_EQ(getControl(&IZantTestControl::iid, control_.putVoid()), plat::S_OK);
-    control_->SetEventThreading(1);
+    ASSERT_NO_FATAL_FAILURE(startEngine("translate-sources", 1));
     ASSERT_EQ(CoCreateVexoCmnSourceManager(manager_.put()), plat::S_OK);
     plat::pumpPendingMessages();
   }
@@ -99,11 +89,6 @@ class SourceEvents : public ::testing::Test {
     return recorder_.seen();
   }
 
-  std::filesystem::path root_;
-  plat::VirtualClock clock_;
-  std::unique_ptr<plat::ScopedClock> scoped_;
-  plat::ModuleHandle engine_;
-  McPtr<IZantTestControl> control_;
   McPtr<IVexoCmnSourceManager> manager_;
   Recorder recorder_;
 };

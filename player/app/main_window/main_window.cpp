@@ -84,6 +84,16 @@ plat::AcceleratorTable mainAccelerators() {
   });
 }
 
+void bindSkinSet(MainWindowContext& context, skin::SkinSet& skins) {
+  context.mainDocument = [&skins] { return skins.main(); };
+  context.commConfig = skins.document(skin::SkinDoc::CommConfig);
+  context.reloadMain = [&skins](plat::StringView16 directory, plat::StringView16 fileName) {
+    return skins.reloadMain(directory, fileName);
+  };
+  context.skinDirectory = [&skins](int32_t index) { return skins.skinDirectory(index); };
+  context.skinCount = [&skins] { return skins.skinCount(); };
+}
+
 // --- session and settings adapters -------------------------------------------
 
 bool SessionPlayer::state(int32_t* state) {

@@ -20,6 +20,7 @@
 
 #include "VexoCore.h"
 #include "app/skin/skin_document.h"
+#include "app/skin/skin_set.h"
 #include "controls/kit.h"
 #include "plat/input.h"
 #include "plat/window.h"
@@ -207,4 +208,10 @@ class CMainWnd : public VexoObject {
   std::optional<int32_t> pendingSkin_;
 };
 
+}  // namespace tunora::mainwnd
+
+namespace tunora::mainwnd {
+// Fills the skin part of a context from the player's skin set: the current
+// main document, the common configuration, reloading and the skin list.
+void bindSkinSet(MainWindowContext& context, skin::SkinSet& skins);
 }  // namespace tunora::mainwnd

@@ -143,6 +143,7 @@ CMainWnd::CMainWnd(MainWindowContext context) : context_(std::move(context)) {}
 CMainWnd::~CMainWnd() {
   if (context_.settings) context_.settings->setBool("/Setting/AlwaysTop", alwaysOnTop_);
   if (window_) {
+    if (context_.acceleratorRegistry.unregisterPair) context_.acceleratorRegistry.unregisterPair(window_);
     plat::killTimer(window_, kTimerRefreshChildren);
     plat::setUserData(window_, 0);
     plat::destroyWindow(window_);
@@ -173,6 +174,7 @@ bool CMainWnd::Create() {
   createButtons();
   layout();
   accelerators_ = mainAccelerators();
+  if (context_.acceleratorRegistry.registerPair) context_.acceleratorRegistry.registerPair(window_, &accelerators_);
 
   if (context_.settings) {
     if (auto top = context_.settings->getBool("/Setting/AlwaysTop")) setAlwaysOnTop(*top);
@@ -577,6 +579,9 @@ plat::LResult CMainWnd::handleMessage(uint32_t message, plat::WParam wParam, pla
     case plat::kMsgPaint:
       paint();
       return 0;
+    case plat::kMsgActivate:
+      if (wParam != 0 && context_.acceleratorRegistry.activate) context_.acceleratorRegistry.activate(window_);
+      break;
     case plat::kMsgClose:
       if (context_.exit) context_.exit();
       return 0;

@@ -119,6 +119,15 @@ class StoreSettings final : public MainWindowSettings {
   IVexoCmnSetting* store_;
 };
 
+// The application's accelerator registry: the main window registers its
+// table once created, activates its pair whenever it becomes active and
+// unregisters it when destroyed. The table outlives the registration.
+struct AcceleratorRegistry {
+  std::function<void(plat::Window, const plat::AcceleratorTable*)> registerPair;
+  std::function<void(plat::Window)> unregisterPair;
+  std::function<void(plat::Window)> activate;
+};
+
 // Everything the main window takes from the application.
 struct MainWindowContext {
   // The current main skin document (never null while the window lives).
@@ -132,6 +141,7 @@ struct MainWindowContext {
   std::function<int32_t()> skinCount;
   MainWindowSettings* settings = nullptr;
   MainWindowPlayer* player = nullptr;
+  AcceleratorRegistry acceleratorRegistry;
   // The exit flow (10017, close); the window is destroyed by its owner.
   std::function<void()> exit;
 };

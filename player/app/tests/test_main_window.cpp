@@ -272,12 +272,27 @@ TEST_F(MainWindowTest, ButtonNamesAndAcceleratorsMapToTheirCommands) {
               {plat::keyF(2), plat::kModShift, 0}};
   for (const auto& k : keys) EXPECT_EQ(table.find(k.key, k.modifiers), k.command) << k.key;
 
-  // An accelerator key reaches the window as its command.
-  CMainWnd& w = create();
+  // The table is registered and activated with the application's registry,
+  // and an accelerator key reaches the window as its command.
+  const plat::AcceleratorTable* registered = nullptr;
+  plat::Window active, unregistered;
+  MainWindowContext c = context();
+  c.acceleratorRegistry.registerPair = [&](plat::Window, const plat::AcceleratorTable* t) { registered = t; };
+  c.acceleratorRegistry.activate = [&](plat::Window w) { active = w; };
+  c.acceleratorRegistry.unregisterPair = [&](plat::Window w) { unregistered = w; };
+  wnd = std::make_unique<CMainWnd>(c);
+  ASSERT_TRUE(wnd->Create());
+  CMainWnd& w = *wnd;
+  ASSERT_EQ(registered, &w.accelerators());
+  plat::sendMessage(w.window(), plat::kMsgActivate, 1, 0);
+  EXPECT_EQ(active, w.window());
   plat::Message m{w.window(), plat::kMsgKeyDown, 'F', plat::packKey(u'f', plat::kModControl)};
-  EXPECT_TRUE(plat::translateAccelerator(w.window(), w.accelerators(), m));
+  EXPECT_TRUE(plat::translateAccelerator(w.window(), registered ? *registered : table, m));
   plat::pumpPendingMessages();
   EXPECT_TRUE(w.fullScreen());
+  const plat::Window window = w.window();
+  wnd.reset();
+  EXPECT_EQ(unregistered, window);
 }
 
 TEST_F(MainWindowTest, ATapOnAButtonRunsItsCommand) {

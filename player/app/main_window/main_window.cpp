@@ -590,6 +590,9 @@ plat::LResult CMainWnd::handleMessage(uint32_t message, plat::WParam wParam, pla
     case plat::kMsgCommand:
       onCommand(plat::commandId(wParam));
       return 0;
+    case kMsgSetVideoOutput:
+      if (context_.player) context_.player->setEngineSetting(kEngineSettingVideoOutput, static_cast<uint32_t>(lParam));
+      return 0;
     case plat::kMsgTimer:
       if (wParam == kTimerRefreshChildren) {
         for (plat::Window c = plat::firstChild(window_); c; c = plat::nextSibling(c)) plat::invalidate(c);

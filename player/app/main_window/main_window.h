@@ -23,6 +23,7 @@
 #include "app/skin/skin_set.h"
 #include "controls/kit.h"
 #include "plat/input.h"
+#include "plat/message.h"
 #include "plat/window.h"
 
 class IVexoCmnPlayerSession;
@@ -52,6 +53,9 @@ inline constexpr uint16_t kNextChannel = 40001, kPreviousChannel = 40004, kFullS
 uint16_t commandForButtonName(std::string_view name);
 // Accelerator table 140 of the main window.
 plat::AcceleratorTable mainAccelerators();
+
+// Sets engine setting 23 from lParam (the shell's video-output switch).
+inline constexpr uint32_t kMsgSetVideoOutput = plat::kMsgUser + 215;
 
 // Timer ids of the main window.
 inline constexpr uintptr_t kTimerRefreshChildren = 0xFFFC;

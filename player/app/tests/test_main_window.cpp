@@ -396,6 +396,10 @@ TEST_F(MainWindowTest, FullScreenOnAndOff) {
   VexoEventToggleFullScreen t;
   EXPECT_FALSE(w.Event(&t));
   EXPECT_TRUE(w.fullScreen());
+  // The shell switches the video output directly.
+  player.calls.clear();
+  plat::sendMessage(w.window(), kMsgSetVideoOutput, 0, 1);
+  EXPECT_EQ(player.calls, (std::vector<std::string>{"Set 23=1"}));
 }
 
 TEST_F(MainWindowTest, DoubleSizeAboveSixHundredLinesFullScreenOtherwise) {

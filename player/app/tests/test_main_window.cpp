@@ -456,6 +456,36 @@ TEST_F(MainWindowTest, SkinChangeWaitsForTheEndOfFullScreen) {
   EXPECT_EQ(pixelAt(400, 100), colour(1));
 }
 
+TEST_F(MainWindowTest, SkinBroadcastCarriesTheNewDocumentToGrandchildren) {
+  static std::vector<plat::LParam>* seen = nullptr;
+  std::vector<plat::LParam> received;
+  seen = &received;
+  if (!plat::isClassRegistered(u"MainWndTestChild")) {
+    plat::WindowClass c;
+    c.name = u"MainWndTestChild";
+    c.proc = [](plat::Window w, uint32_t m, plat::WParam wp, plat::LParam lp) -> plat::LResult {
+      // A battery message on the same number carries no document.
+      if (m == controls::WM_SKINCHANGED && seen) seen->push_back(controls::IsSkinBroadcast(m, lp) ? lp : -1);
+      return plat::defaultWindowProc(w, m, wp, lp);
+    };
+    plat::registerClass(c);
+  }
+  CMainWnd& w = create();
+  plat::CreateWindowParams p;
+  p.className = u"MainWndTestChild";
+  p.style = plat::kStyleChild;
+  p.parent = w.window();
+  const plat::Window child = plat::createWindow(p);
+  p.parent = child;
+  ASSERT_TRUE(plat::createWindow(p));
+  plat::sendMessage(child, controls::WM_SKINCHANGED, 0, 0);  // the charging message
+  VexoEventChangeSkin change(1);
+  w.Event(&change);
+  const auto doc = reinterpret_cast<plat::LParam>(mainDoc.get());
+  EXPECT_EQ(received, (std::vector<plat::LParam>{-1, doc, doc}));
+  seen = nullptr;
+}
+
 TEST_F(MainWindowTest, SettingsAppliedAtStartAndWrittenBack) {
   settings.bools["/Setting/AlwaysTop"] = true;
   settings.bools["/Setting/Shuffle"] = false;

@@ -71,14 +71,14 @@ class FakeSettings final : public MainWindowSettings {
   int saves = 0;
 };
 
-struct SkinButtonSpec {
+struct SkinButtonEntry {
   std::string name;
   plat::Rect rect;  // x, y, width, height as the skin writes it
   int colour;       // picture id of its normal image
 };
 
 // A main document: background picture `bg`, window size, buttons.
-std::string mainDocXml(int bg, int width, int height, bool doubleSize, const std::vector<SkinButtonSpec>& buttons,
+std::string mainDocXml(int bg, int width, int height, bool doubleSize, const std::vector<SkinButtonEntry>& buttons,
                        bool pressedImages = true) {
   std::string x = "<Skin><Picture>";
   for (int id = 1; id <= 9; ++id) x += "<Item id=\"" + std::to_string(id) + "\" value=\"img\\c" + std::to_string(id) + ".png\"/>";
@@ -108,7 +108,7 @@ constexpr uint8_t kColours[10][3] = {{0, 0, 0},     {20, 40, 60},  {200, 0, 0}, 
                                      {200, 200, 0}, {90, 90, 140}, {250, 250, 250}, {60, 60, 60}, {0, 200, 200}};
 uint32_t colour(int id) { return rgb(kColours[id][0], kColours[id][1], kColours[id][2]); }
 
-const std::vector<SkinButtonSpec> kButtons = {
+const std::vector<SkinButtonEntry> kButtons = {
     {"IDC_BUTTON_CHDOWN", {10, 400, 60, 60}, 2},
     {"IDC_BUTTON_PLAY", {80, 400, 60, 60}, 3},
     {"IDC_BUTTON_CHUP", {150, 400, 60, 60}, 4},
@@ -185,7 +185,7 @@ class MainWindowTest : public ::testing::Test {
     plat::pumpPendingMessages();
     return screen.compose().pixel(x, y) & 0xFFFFFF;
   }
-  static plat::Point centre(const SkinButtonSpec& b) {
+  static plat::Point centre(const SkinButtonEntry& b) {
     return {b.rect.left + b.rect.right / 2, b.rect.top + b.rect.bottom / 2};
   }
   void enableAll() {
@@ -218,7 +218,7 @@ TEST_F(MainWindowTest, LaysOutTheSkinsButtonsOverItsBackground) {
   EXPECT_EQ(plat::windowText(win), kMainWindowTitle);
   EXPECT_EQ(plat::windowRect(win), (plat::Rect{0, 0, 800, 480}));
   EXPECT_FALSE(w.doubleSize());
-  for (const SkinButtonSpec& b : kButtons) {
+  for (const SkinButtonEntry& b : kButtons) {
     SCOPED_TRACE(b.name);
     const uint16_t command = commandForButtonName(b.name);
     const plat::Rect expected = plat::Rect::fromXYWH(b.rect.left, b.rect.top, b.rect.right, b.rect.bottom);
@@ -242,7 +242,7 @@ TEST_F(MainWindowTest, AStateWithoutAnImageKeyDrawsNothing) {
   ASSERT_TRUE(reload(dir(0), skin::kMainDocumentNormal));
   create();
   enableAll();
-  const SkinButtonSpec& chdown = kButtons[0];
+  const SkinButtonEntry& chdown = kButtons[0];
   plat::injectMouseDown(centre(chdown));
   EXPECT_EQ(pixelAt(centre(chdown).x, centre(chdown).y), 0u);  // pressed: no image, nothing drawn
   plat::injectMouseUp(centre(chdown));

@@ -1,7 +1,5 @@
 #include "app/startup/app.h"
 
-#include <libxml/parser.h>
-
 #include "VexoEvents.h"
 #include "app/skin/image_cache.h"
 #include "plat/debug.h"
@@ -33,16 +31,6 @@ void logMemoryStatus() {
       // separate virtual-memory budget, so physical memory is reported again.
       static_cast<int>(m.loadPercent), static_cast<int>(m.totalPhys >> 10), static_cast<int>(m.availPhys >> 10),
       static_cast<int>(m.totalPhys >> 10), static_cast<int>(m.availPhys >> 10));
-}
-
-// A store file that exists but does not parse as XML.
-bool storeFileDamaged(plat::StringView16 devicePath) {
-  auto host = plat::toHostPath(devicePath);
-  if (!host) return false;
-  xmlDocPtr doc = xmlReadFile(host->c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-  if (!doc) return true;
-  xmlFreeDoc(doc);
-  return false;
 }
 
 McPtr<IVexoCmnSetting> createStore() {
@@ -90,13 +78,9 @@ McPtr<IVexoCmnSetting> openSettingsStore() {
     SHCreateDirectoryEx({}, (flash + u"Norvale\\Default").c_str(), nullptr);
     plat::copyFile(seed, factory, false);
     store = createStore();
-  } else if (storeFileDamaged(user)) {
-    // A damaged user store comes back from the factory copy (or the seed).
-    store.reset();
-    const bool factoryUsable = plat::fileExists(factory) && !storeFileDamaged(factory);
-    plat::copyFile(factoryUsable ? factory : seed, user, false);
-    store = createStore();
   }
+  // A store that exists but is damaged is replaced from the factory copy by
+  // the store itself, which keeps the damaged bytes beside it.
   if (store) store->SetString("/ApplicationVersion", u"1.0.0.2");
   return store;
 }

@@ -1,7 +1,6 @@
 #include "app/startup/handover.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,26 +39,6 @@ plat::String16 handoverText(plat::StringView16 commandLine) {
     if (!text.empty() && text.back() == u'"') text.pop_back();
   }
   return text;
-}
-
-std::unique_ptr<InstanceLock> InstanceLock::acquire(bool* alreadyRunning) {
-  *alreadyRunning = false;
-  auto dir = meetingDirectory();
-  if (!dir) return nullptr;
-  const fs::path path = *dir / (std::string(kInstanceMutexName) + ".lock");
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return nullptr;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    *alreadyRunning = errno == EWOULDBLOCK;
-    ::close(fd);
-    return nullptr;
-  }
-  return std::unique_ptr<InstanceLock>(new InstanceLock(fd));
-}
-
-InstanceLock::~InstanceLock() {
-  ::flock(fd_, LOCK_UN);
-  ::close(fd_);
 }
 
 std::unique_ptr<SharedPathMemory> SharedPathMemory::open(int* error) {

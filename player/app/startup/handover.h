@@ -1,9 +1,8 @@
 // The single-instance rule and the hand-over of a file name from a second
 // start to the running one. Both processes meet in the same private folder
-// the window peers use: the instance lock "Norvale Mobile Player" is a file
-// lock there (released by the system when the process ends, so a crash never
-// leaves a stale lock), and "ISDBTPlayerShareMemory" is a 520-byte shared
-// mapping of 260 UTF-16 characters.
+// the window peers use, where "ISDBTPlayerShareMemory" is a 520-byte shared
+// mapping of 260 UTF-16 characters. The instance rule itself is the
+// platform's single-instance lock named "Norvale Mobile Player".
 #pragma once
 #include <cstdint>
 #include <filesystem>
@@ -29,21 +28,6 @@ std::optional<std::filesystem::path> meetingDirectory();
 // The text a second start hands over: the command line cut to 259
 // characters; a leading double quote is dropped and then a trailing one.
 plat::String16 handoverText(plat::StringView16 commandLine);
-
-// Holds the instance lock for the life of the object.
-class InstanceLock {
- public:
-  // alreadyRunning is set when another process holds the lock. A null
-  // result means the lock could not be made at all.
-  static std::unique_ptr<InstanceLock> acquire(bool* alreadyRunning);
-  ~InstanceLock();
-  InstanceLock(const InstanceLock&) = delete;
-  InstanceLock& operator=(const InstanceLock&) = delete;
-
- private:
-  explicit InstanceLock(int fd) : fd_(fd) {}
-  int fd_;
-};
 
 // The 520-byte shared text, mapped for reading and writing.
 class SharedPathMemory {

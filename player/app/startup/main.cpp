@@ -21,6 +21,7 @@
 #include "plat/gfx/display_input.h"
 #include "plat/gfx/sdl_display.h"
 #include "plat/gfx/window_surfaces.h"
+#include "plat/instance.h"
 #include "plat/module.h"
 #include "plat/paths.h"
 #include "plat/window.h"
@@ -135,9 +136,8 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  bool alreadyRunning = false;
-  auto instanceLock = InstanceLock::acquire(&alreadyRunning);
-  if (alreadyRunning) {
+  auto instanceLock = std::make_unique<plat::SingleInstanceLock>(kInstanceMutexName);
+  if (!instanceLock->held()) {
     plat::publishWindows();
     handOverToRunningInstance(options.file);
     return 0;

@@ -48,8 +48,10 @@ class PlaceholderMainWindow final : public MainWindowHost {
       plat::setForegroundWindow(window_);
       plat::showWindow(window_, true);
     }
-    if (IVexoCmnPlayerSession* session = app_.firstSession(); session && !pending_.empty())
-      session->OpenFile(app_.sourceManager(), pending_.c_str());
+    if (IVexoCmnPlayerSession* session = app_.firstSession(); session && !pending_.empty()) {
+      const plat::Status st = session->OpenFile(app_.sourceManager(), pending_.c_str());
+      plat::debugPrintf("open file %s: %s\n", plat::utf16ToUtf8(pending_).c_str(), plat::statusName(st));
+    }
     lastOpened_ = pending_;
     pending_.clear();
     plat::invalidate(window_);

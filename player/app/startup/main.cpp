@@ -84,6 +84,7 @@ int runUntilFirstFrame(CDTVPlayerApp& app, plat::Screen& screen, const std::stri
     return 1;
   }
   std::printf("wrote %s\n", path.c_str());
+  std::fflush(stdout);
   return 0;
 }
 

@@ -143,6 +143,11 @@ bool CDTVPlayerApp::initialize() {
     if (plat::failed(plat::getFileInfo(path, &info)) || info.size == 0) plat::copyFile(programDirectory() + u"Playlist.xml", path, false);
     playlists_->Load(path.c_str());
   }
+  // The device task bar stays out of the way while the player runs.
+  if (plat::Window taskBar = plat::findWindow(kTaskBarClass, u"")) {
+    plat::enableWindow(taskBar, false);
+    plat::showWindow(taskBar, false);
+  }
   return true;
 }
 
@@ -230,6 +235,10 @@ void CDTVPlayerApp::shutdown(int quitCode) {
     if (mainWindow_) mainWindow_->hide();
   }
   if (playlists_) playlists_->Save((vexo::residentFlashPath() + kPlaylistSubpath).c_str());
+  if (plat::Window taskBar = plat::findWindow(kTaskBarClass, u"")) {
+    plat::enableWindow(taskBar, true);
+    plat::showWindow(taskBar, true);
+  }
   mainWindow_.reset();
   splash_.reset();
   splashShown_ = false;

@@ -48,6 +48,7 @@ bool storageCardPresent();
 // Texts shown before any skin is loaded.
 inline constexpr char kTextSdkMissing[] = "Norvale DTV SDK is not installed. Please install the Norvale SDK";
 inline constexpr char kTextFilesCorrupt[] = "Files corrupt, please reinstall the application.";
+inline constexpr char16_t kTaskBarClass[] = u"HHTaskBar";
 inline constexpr char16_t kUserSettingSubpath[] = u"Norvale\\Ondavue\\Setting.xml";
 inline constexpr char16_t kFactorySettingSubpath[] = u"Norvale\\Default\\Setting.xml";
 inline constexpr char16_t kPlaylistSubpath[] = u"Norvale\\Playlist.xml";
@@ -64,15 +65,18 @@ class CDTVPlayerApp final : public VexoObject {
   explicit CDTVPlayerApp(MainWindowFactory mainWindowFactory);
   ~CDTVPlayerApp() override;
 
-  // Creates the settings store, the skins, the string table and the playlist.
-  // False when a required skin document is missing.
+  // Creates the settings store, the skins, the string table and the playlist,
+  // and hides the device task bar. False when a required skin document is
+  // missing.
   bool initialize();
   // Starts device collection and shows the start-up window.
   void startDevices();
   bool Event(VexoEvent* event) override;
   // Runs until the quit message; returns its code.
   int runMessageLoop();
-  // The shutdown steps after the loop.
+  // The shutdown steps after the loop: a zero quit code hides the video and
+  // the main window first; the playlist is saved and the task bar restored
+  // whatever the code.
   void shutdown(int quitCode);
 
   IVexoCmnPlayerSession* createPlayerSession();

@@ -164,20 +164,11 @@ int main(int argc, char** argv) {
       return 0;
     }
     app.setPendingFile(handoverText(options.file));
-    plat::Window taskBar = plat::findWindow(u"HHTaskBar", u"");
-    if (taskBar) {
-      plat::enableWindow(taskBar, false);
-      plat::showWindow(taskBar, false);
-    }
     app.startDevices();
     if (!options.screenshot.empty()) code = runUntilFirstFrame(app, screen, options.screenshot);
     else if (options.headless) code = app.runMessageLoop();
     else code = runWithDisplay(app, screen, options.scale);
     app.shutdown(code);
-    if (plat::Window bar = plat::findWindow(u"HHTaskBar", u"")) {
-      plat::enableWindow(bar, true);
-      plat::showWindow(bar, true);
-    }
     instanceLock.reset();
   }
   skin::imageCache().clear();

@@ -49,6 +49,9 @@ void showStartupError(const char* text, const char* caption) {
   plat::debugPrintf("%s: %s\n", caption, text);
 }
 
+// Quit code of a run ended by a damaged skin image.
+constexpr int kExitFilesCorrupt = 3;
+
 void silentXmlError(void*, const char*, ...) {}
 
 bool parseOptions(int argc, char** argv, Options* o) {
@@ -154,6 +157,13 @@ int main(int argc, char** argv) {
   screen.install();
   skin::imageCache().setEnabled(true);
   skin::imageCache().clear();
+  // A skin image that exists but does not decode means a damaged install:
+  // say so and end through the normal shutdown, so the user's data is saved.
+  skin::imageCache().setCorruptHandler([](plat::StringView16 path) {
+    plat::debugPrintf("skin image %s does not decode\n", plat::utf16ToUtf8(path).c_str());
+    showStartupError(kTextFilesCorrupt, "Error!");
+    plat::postQuitMessage(kExitFilesCorrupt);
+  });
 
   int code = 0;
   {

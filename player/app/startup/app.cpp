@@ -5,6 +5,7 @@
 #include "plat/debug.h"
 #include "plat/display.h"
 #include "plat/file.h"
+#include "plat/gfx/font.h"
 #include "plat/paths.h"
 #include "plat/registry.h"
 #include "plat/system.h"
@@ -143,12 +144,34 @@ bool CDTVPlayerApp::initialize() {
     if (plat::failed(plat::getFileInfo(path, &info)) || info.size == 0) plat::copyFile(programDirectory() + u"Playlist.xml", path, false);
     playlists_->Load(path.c_str());
   }
+  addSkinFont();
   // The device task bar stays out of the way while the player runs.
   if (plat::Window taskBar = plat::findWindow(kTaskBarClass, u"")) {
     plat::enableWindow(taskBar, false);
     plat::showWindow(taskBar, false);
   }
   return true;
+}
+
+void CDTVPlayerApp::addSkinFont() {
+  skin::SkinDocument* comm = skins_.document(skin::SkinDoc::CommConfig);
+  if (!comm) return;
+  char16_t sourceDir[260] = {};
+  if (plat::failed(settings_->GetString("/Setting/SourceFontDir", sourceDir, 260))) sourceDir[0] = 0;
+  const plat::String16 fontDir =
+      sourceDir[0] ? programDirectory() + sourceDir + u"\\" : programDirectory() + u"FONTS\\";
+  uint8_t japanese = 0;
+  if (plat::failed(settings_->GetBool("/Setting/UseJapaneseFont", &japanese))) japanese = 0;
+  const std::optional<std::string> name = japanese ? comm->getString("JapaneseFontConfig", "JapaneseFontFile")
+                                                   : comm->getString("FontConfig", "FontFile");
+  if (!name || name->empty()) return;
+  const plat::String16 path = fontDir + plat::utf8ToUtf16(*name);
+  if (plat::failed(plat::addDeviceFontResource(path))) {
+    plat::debugPrintf("skin font %s not added\n", plat::utf16ToUtf8(path).c_str());
+    return;
+  }
+  // Fonts created from now on find the face; windows pick it up as they repaint.
+  fontPath_ = path;
 }
 
 bool CDTVPlayerApp::waitingWindowConfigured() {
@@ -243,6 +266,10 @@ void CDTVPlayerApp::shutdown(int quitCode) {
   splash_.reset();
   splashShown_ = false;
   skins_.closeAll();
+  if (!fontPath_.empty()) {
+    plat::removeDeviceFontResource(fontPath_);
+    fontPath_.clear();
+  }
 }
 
 CDTVPlayerApp::~CDTVPlayerApp() {

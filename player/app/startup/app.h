@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "VexoCore.h"
@@ -97,6 +99,8 @@ class CDTVPlayerApp final : public VexoObject {
 
  private:
   bool waitingWindowConfigured();
+  // Adds the font file the common configuration names, when there is one.
+  void addSkinFont();
   void showStartupWindow();
 
   MainWindowFactory mainWindowFactory_;
@@ -114,6 +118,7 @@ class CDTVPlayerApp final : public VexoObject {
   std::unique_ptr<VexoSplash> splash_;
   bool splashShown_ = false;
   plat::String16 pendingFile_;
+  plat::String16 fontPath_;  // the added skin font, empty when none
   AcceleratorRegistry accelerators_;
 };
 

@@ -17,6 +17,7 @@
 #include "app/startup/app.h"
 #include "app/startup/handover.h"
 #include "app/startup/placeholder_window.h"
+#include "controls/kit.h"
 #include "plat/debug.h"
 #include "plat/gfx/display_input.h"
 #include "plat/gfx/sdl_display.h"
@@ -174,6 +175,10 @@ int main(int argc, char** argv) {
       return 0;
     }
     app.setPendingFile(handoverText(options.file));
+    // The device shell, when there is one, tells which of its threads hears
+    // press feedback from the skinned controls.
+    if (plat::Window shell = plat::findWindow(u"", u"MainMenu"))
+      controls::SetShellPressThread(static_cast<uint32_t>(plat::sendMessage(shell, plat::kMsgUser + 1, 0, 0)));
     app.startDevices();
     if (!options.screenshot.empty()) code = runUntilFirstFrame(app, screen, options.screenshot);
     else if (options.headless) code = app.runMessageLoop();

@@ -60,9 +60,29 @@ plat::String16 storageCardFolder() {
 bool storageCardPresent() {
   const plat::String16 folder = storageCardFolder();
   if (folder.empty()) return false;
-  for (const auto& card : plat::storageCards())
-    if (plat::equalsNoCase(u"\\" + card.name + u"\\", folder)) return true;
-  return false;
+  uint32_t attributes = 0;
+  if (plat::failed(plat::getAttributes(folder.substr(0, folder.size() - 1), &attributes))) return false;
+  const uint32_t card = plat::kAttrDirectory | plat::kAttrTemporary;
+  return (attributes & card) == card;
+}
+
+void ensureMediaFolders(IVexoCmnSetting& settings) {
+  if (!storageCardPresent()) return;
+  const plat::String16 card = storageCardFolder();
+  const struct {
+    const char* setting;
+    const char16_t* folder;
+  } folders[] = {{"/Setting/PVR/Path", u"Recorded Media\\"}, {"/Setting/SnapShot/Path", u"SnapShot\\"}};
+  for (const auto& f : folders) {
+    char16_t value[260] = {};
+    if (plat::failed(settings.GetString(f.setting, value, 260))) value[0] = 0;
+    const plat::String16 path = value[0] ? plat::String16(value) : card + f.folder;
+    if (!plat::directoryExists(path)) SHCreateDirectoryEx({}, path.c_str(), nullptr);
+    settings.SetString(f.setting, path.c_str());
+  }
+  char16_t timeShift[260] = {};
+  if (plat::succeeded(settings.GetString("/Setting/TimeShifting/Path", timeShift, 260)))
+    settings.SetString("/Setting/TimeShifting/Path", timeShift);
 }
 
 McPtr<IVexoCmnSetting> openSettingsStore() {

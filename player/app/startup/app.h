@@ -45,7 +45,12 @@ using MainWindowFactory = std::function<std::unique_ptr<MainWindowHost>(CDTVPlay
 plat::String16 programDirectory();
 // "\" + folder + "\" of the first storage profile with a folder, empty when none.
 plat::String16 storageCardFolder();
+// The card folder exists and carries the storage-card marker.
 bool storageCardPresent();
+// With a card present: the recording and snapshot folders of the settings
+// (the card's "Recorded Media\" and "SnapShot\" when unset) exist and are
+// written back.
+void ensureMediaFolders(IVexoCmnSetting& settings);
 
 // Texts shown before any skin is loaded.
 inline constexpr char kTextSdkMissing[] = "Norvale DTV SDK is not installed. Please install the Norvale SDK";

@@ -168,7 +168,7 @@ TEST_F(Seeding, LanguageFallsBackToTheRegistryThenEnglish) {
 
 // ---- storage card ------------------------------------------------------------
 
-TEST_F(Seeding, NoStorageProfileMeansNoCardFolder) {
+TEST_F(Seeding, StorageCardFolderAndMediaFolders) {
   for (const char16_t* p : {u"SDMemory", u"MMC", u"SDCARD", u"SDMMC", u"SD"})
     plat::regDeleteKey(plat::RegRoot::LocalMachine, plat::String16(u"System\\StorageManager\\Profiles\\") + p);
   EXPECT_EQ(storageCardFolder(), u"");
@@ -176,6 +176,22 @@ TEST_F(Seeding, NoStorageProfileMeansNoCardFolder) {
   plat::regSetString(plat::RegRoot::LocalMachine, u"System\\StorageManager\\Profiles\\SDCARD", u"Folder",
                      u"Storage Card");
   EXPECT_EQ(storageCardFolder(), u"\\Storage Card\\");
+  EXPECT_FALSE(storageCardPresent());  // named, but no card is in
+  const auto cardDir = device.prog().parent_path() / "card";
+  std::filesystem::create_directories(cardDir);
+  plat::insertStorageCard({u"Storage Card", cardDir});
+  EXPECT_TRUE(storageCardPresent());
+
+  auto store = openSettingsStore();
+  store->SetString("/Setting/PVR/Path", u"");
+  store->SetString("/Setting/SnapShot/Path", u"\\Storage Card\\Pictures\\Mine\\");
+  ensureMediaFolders(*store.get());
+  char16_t value[260] = {};
+  ASSERT_EQ(store->GetString("/Setting/PVR/Path", value, 260), plat::S_OK);
+  EXPECT_EQ(std::u16string(value), u"\\Storage Card\\Recorded Media\\");
+  EXPECT_TRUE(plat::directoryExists(u"\\Storage Card\\Recorded Media"));
+  EXPECT_TRUE(plat::directoryExists(u"\\Storage Card\\Pictures\\Mine"));
+  plat::removeStorageCard(u"Storage Card");
   plat::regDeleteKey(plat::RegRoot::LocalMachine, u"System\\StorageManager\\Profiles\\SDCARD");
 }
 

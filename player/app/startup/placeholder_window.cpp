@@ -14,17 +14,19 @@ class PlaceholderMainWindow final : public MainWindowHost {
   PlaceholderMainWindow(CDTVPlayerApp& app, const plat::Rect& rect) : app_(app) {
     static const bool registered = plat::registerClass(plat::WindowClass{kMainWindowClass, 0, proc, {}});
     (void)registered;
-    current_ = this;
     plat::CreateWindowParams p;
     p.className = kMainWindowClass;
     p.title = kMainWindowTitle;
     p.style = plat::kStyleVisible;
     p.rect = rect;
     window_ = plat::createWindow(p);
+    if (window_) plat::setUserData(window_, reinterpret_cast<uintptr_t>(this));
   }
   ~PlaceholderMainWindow() override {
-    if (window_) plat::destroyWindow(window_);
-    if (current_ == this) current_ = nullptr;
+    if (window_) {
+      plat::setUserData(window_, 0);
+      plat::destroyWindow(window_);
+    }
   }
   plat::Window window() const override { return window_; }
   void start() override { app_.createPlayerSession(); }
@@ -81,7 +83,7 @@ class PlaceholderMainWindow final : public MainWindowHost {
   }
 
   static plat::LResult proc(plat::Window w, uint32_t msg, plat::WParam wp, plat::LParam lp) {
-    PlaceholderMainWindow* self = current_ && current_->window_ == w ? current_ : nullptr;
+    auto* self = reinterpret_cast<PlaceholderMainWindow*>(plat::userData(w));
     if (self) {
       if (msg == kMsgOpenPendingFile) {
         self->openPending();
@@ -97,14 +99,11 @@ class PlaceholderMainWindow final : public MainWindowHost {
     return plat::defaultWindowProc(w, msg, wp, lp);
   }
 
-  static PlaceholderMainWindow* current_;
   CDTVPlayerApp& app_;
   plat::Window window_;
   plat::String16 pending_;
   plat::String16 lastOpened_;
 };
-
-PlaceholderMainWindow* PlaceholderMainWindow::current_ = nullptr;
 
 }  // namespace
 

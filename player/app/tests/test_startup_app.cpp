@@ -87,9 +87,9 @@ TEST_F(AppTest, DevicesCollectedBuildsOneMainWindowAndNonZeroQuitStillSaves) {
   const plat::Window main = app.mainWindow()->window();
   EXPECT_EQ(plat::findWindow(u"CPWINDOW", u"Tunora"), main);
   ASSERT_NE(app.firstSession(), nullptr);
-  if (app.splash()) {
-    EXPECT_FALSE(plat::isWindowVisible(app.splash()->GetWindowHandle()));
-  }
+  ASSERT_NE(app.splash(), nullptr);  // the splash was shown and is closed now
+  EXPECT_NE(dynamic_cast<VexoSplashWindow*>(app.splash()), nullptr);
+  EXPECT_FALSE(plat::isWindowVisible(app.splash()->GetWindowHandle()));
 
   // A second report (a tuner that came back) keeps the same window.
   VexoEventDeviceCollected again;
@@ -136,6 +136,36 @@ TEST_F(AppTest, OnlyAZeroQuitHidesTheMainWindow) {
     EXPECT_EQ(hides, quit == 0 ? 1 : 0) << "quit " << quit;
     EXPECT_TRUE(plat::isWindowVisible(taskBar_));
   }
+}
+
+// With the waiting window configured, the application object never shows
+// the splash and leaves the waiting window to close itself.
+TEST_F(AppTest, WaitingWindowIsLeftToItself) {
+  plat::PathConfig c = plat::currentPathConfig();
+  c.programDir = root_ / "waiting-program";
+  fs::create_directories(c.programDir);
+  for (const char* f : {"Setting.xml", "String.xml", "Playlist.xml", "skins.xml"})
+    fs::copy_file(fs::path(TUNORA_PROGRAM_DIR) / f, c.programDir / f);
+  fs::copy(fs::path(TUNORA_PROGRAM_DIR) / "skins", c.programDir / "skins", fs::copy_options::recursive);
+  const fs::path comm = c.programDir / "skins" / "common" / "comm_config" / "comm_config.xml";
+  std::ifstream in(comm);
+  std::string xml((std::istreambuf_iterator<char>(in)), {});
+  in.close();
+  const std::string from = "<Item name=\"Existed\" value=\"0\"/>";
+  ASSERT_NE(xml.find(from), std::string::npos);
+  xml.replace(xml.find(from), from.size(), "<Item name=\"Existed\" value=\"1\"/>");
+  std::ofstream(comm, std::ios::trunc) << xml;
+  plat::configurePaths(c);
+
+  CDTVPlayerApp app(createPlaceholderMainWindow);
+  ASSERT_TRUE(app.initialize());
+  app.startDevices();
+  ASSERT_NE(app.splash(), nullptr);
+  const plat::Window waiting = app.splash()->GetWindowHandle();
+  EXPECT_NE(dynamic_cast<VexoWaitingWindow*>(app.splash()), nullptr);
+  ASSERT_TRUE(waitForMainWindow(app));
+  EXPECT_TRUE(plat::isWindowVisible(waiting));
+  app.shutdown(0);
 }
 
 TEST_F(AppTest, MissingSkinsFailStartUp) {

@@ -83,6 +83,11 @@ TEST_F(AppTest, DevicesCollectedBuildsOneMainWindowAndNonZeroQuitStillSaves) {
   EXPECT_FALSE(plat::isWindowVisible(taskBar_));
   EXPECT_FALSE(plat::isWindowEnabled(taskBar_));
   app.startDevices();
+  // The report of the devices comes through the message loop, so the splash
+  // is up until then.
+  ASSERT_NE(app.splash(), nullptr);
+  EXPECT_TRUE(plat::isWindowVisible(app.splash()->GetWindowHandle()));
+  EXPECT_EQ(app.mainWindow(), nullptr);
   ASSERT_TRUE(waitForMainWindow(app));
   const plat::Window main = app.mainWindow()->window();
   EXPECT_EQ(plat::findWindow(u"CPWINDOW", u"Tunora"), main);

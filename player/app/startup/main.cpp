@@ -16,7 +16,7 @@
 #include "app/skin/image_cache.h"
 #include "app/startup/app.h"
 #include "app/startup/handover.h"
-#include "app/startup/placeholder_window.h"
+#include "app/startup/main_window_host.h"
 #include "controls/kit.h"
 #include "plat/debug.h"
 #include "plat/gfx/display_input.h"
@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
 
   int code = 0;
   {
-    CDTVPlayerApp app(createPlaceholderMainWindow);
+    CDTVPlayerApp app(createMainWindow);
     if (!app.initialize()) {
       showStartupError(kTextFilesCorrupt, "Error!");
       skin::imageCache().clear();

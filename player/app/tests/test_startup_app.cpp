@@ -13,6 +13,7 @@
 #include "VexoEvents.h"
 #include "app/skin/image_cache.h"
 #include "app/startup/app.h"
+#include "app/startup/main_window_host.h"
 #include "app/startup/placeholder_window.h"
 #include "plat/gfx/window_surfaces.h"
 #include "plat/message.h"
@@ -141,6 +142,32 @@ TEST_F(AppTest, OnlyAZeroQuitHidesTheMainWindow) {
     EXPECT_EQ(hides, quit == 0 ? 1 : 0) << "quit " << quit;
     EXPECT_TRUE(plat::isWindowVisible(taskBar_));
   }
+}
+
+// The player's own main window over the application's services: the skin's
+// panel with its buttons, the first session, the accelerator pair while the
+// window lives, and closing it ends the loop through the zero-code exit.
+TEST_F(AppTest, SkinnedMainWindowUsesTheApplicationServices) {
+  CDTVPlayerApp app(createMainWindow);
+  ASSERT_TRUE(app.initialize());
+  app.startDevices();
+  ASSERT_TRUE(waitForMainWindow(app));
+  const plat::Window main = app.mainWindow()->window();
+  EXPECT_EQ(plat::findWindow(u"CPWINDOW", u"Tunora"), main);
+  EXPECT_TRUE(plat::isWindowVisible(main));
+  EXPECT_TRUE(plat::firstChild(main)) << "the skin's buttons";
+  EXPECT_NE(app.firstSession(), nullptr);
+  EXPECT_EQ(app.accelerators().size(), 1u);
+  ASSERT_NE(app.splash(), nullptr);
+  EXPECT_FALSE(plat::isWindowVisible(app.splash()->GetWindowHandle()));
+
+  plat::sendMessage(main, plat::kMsgClose, 0, 0);
+  ASSERT_TRUE(plat::quitRequested());
+  EXPECT_EQ(app.runMessageLoop(), 0);
+  app.shutdown(0);
+  EXPECT_EQ(app.mainWindow(), nullptr);
+  EXPECT_EQ(app.accelerators().size(), 0u);
+  EXPECT_TRUE(plat::isWindowVisible(taskBar_));
 }
 
 // With the waiting window configured, the application object never shows

@@ -16,20 +16,10 @@
 #include "plat/gfx/window_surfaces.h"
 #include "plat/input.h"
 
+#include "common/bench_timing.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double medianNs(int rounds, int batch, const std::function<void()>& work) {
-  std::vector<double> samples;
-  for (int r = 0; r < rounds; ++r) {
-    const auto start = Clock::now();
-    for (int i = 0; i < batch; ++i) work();
-    samples.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count() / batch);
-  }
-  std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
-  return samples[samples.size() / 2];
-}
 
 int g_commands = 0;
 
@@ -47,9 +37,7 @@ std::u16string writeImage(tunora::skin::testing::TempDevice& dev, const char* na
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool quick = false;
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--quick") == 0) quick = true;
+  const bool quick = bench::quickRun(argc, argv);
   const int rounds = quick ? 15 : 101;
   using namespace tunora;
 
@@ -76,11 +64,11 @@ int main(int argc, char** argv) {
   for (int s = 0; s < 4; ++s) controls::SetSkinButtonImage(button, s, writeImage(dev, names[s], uint8_t(60 * s)));
   plat::pumpPendingMessages();
 
-  const double redrawNs = medianNs(rounds, 50, [&] {
+  const double redrawNs = bench::medianNs(rounds, 50, [&] {
     plat::invalidate(button, nullptr, false);
     plat::updateWindow(button);
   });
-  const double tapNs = medianNs(rounds, 50, [&] {
+  const double tapNs = bench::medianNs(rounds, 50, [&] {
     plat::injectTap(plat::Point{180, 140});
     plat::pumpPendingMessages();
   });

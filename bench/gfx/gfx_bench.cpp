@@ -12,31 +12,17 @@
 #include "plat/gfx/compositor.h"
 #include "plat/gfx/dc.h"
 
+#include "common/bench_timing.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Median time of one call in nanoseconds, over `rounds` rounds of `batch` calls.
-double medianNs(int rounds, int batch, const std::function<void()>& work) {
-  std::vector<double> samples;
-  for (int r = 0; r < rounds; ++r) {
-    const auto start = Clock::now();
-    for (int i = 0; i < batch; ++i) work();
-    const auto end = Clock::now();
-    samples.push_back(std::chrono::duration<double, std::nano>(end - start).count() / batch);
-  }
-  std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
-  return samples[samples.size() / 2];
-}
 
 volatile uint32_t g_sink = 0;
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool quick = false;
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--quick") == 0) quick = true;
+  const bool quick = bench::quickRun(argc, argv);
   const int rounds = quick ? 15 : 101;
   using namespace plat;
 
@@ -60,9 +46,9 @@ int main(int argc, char** argv) {
   overlay.setRect(Rect{0, 0, 480, 400});
   std::vector<uint32_t> video(320 * 240, 0xFF336699u);
   overlay.setFrameRgb(320, 240, video.data(), 320 * 4);
-  const double composeNs = medianNs(rounds, 10, [&] { compositor.compose(layers); });
+  const double composeNs = bench::medianNs(rounds, 10, [&] { compositor.compose(layers); });
   std::vector<uint32_t> a(800 * 480, 1), b(800 * 480);
-  const double memcpyNs = medianNs(rounds, 10, [&] {
+  const double memcpyNs = bench::medianNs(rounds, 10, [&] {
     std::memcpy(b.data(), a.data(), a.size() * sizeof(uint32_t));
     g_sink = g_sink + b[12345];
   });
@@ -79,7 +65,7 @@ int main(int argc, char** argv) {
   const std::u16string line = u"地上デジタル放送の番組表を表示しています。";
   Rect r{0, 0, 800, 40};
   dc->drawText(line.substr(0, 20), &r, text_format::kSingleLine);  // warm the glyph cache
-  const double textNs = medianNs(rounds, 100, [&] {
+  const double textNs = bench::medianNs(rounds, 100, [&] {
     Rect rr{0, 0, 800, 40};
     dc->drawText(std::u16string_view(line).substr(0, 20), &rr, text_format::kSingleLine | text_format::kVCenter);
   });
@@ -90,7 +76,7 @@ int main(int argc, char** argv) {
   small.reset(320, 240, makePixel(10, 200, 30));
   auto screen = DeviceContext::createMemory();
   screen->selectBitmap(Bitmap::create(800, 480));
-  const double stretchNs = medianNs(rounds, 10, [&] {
+  const double stretchNs = bench::medianNs(rounds, 10, [&] {
     screen->stretchSurface(Rect{0, 0, 800, 480}, small, small.bounds());
   });
   std::printf("figure stretch_frame_ms %.3f ms\n", stretchNs / 1e6);

@@ -18,20 +18,10 @@
 #include "plat/message.h"
 #include "plat/paths.h"
 
+#include "common/bench_timing.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double medianNs(int rounds, int batch, const std::function<void()>& work) {
-  std::vector<double> samples;
-  for (int r = 0; r < rounds; ++r) {
-    const auto start = Clock::now();
-    for (int i = 0; i < batch; ++i) work();
-    samples.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count() / batch);
-  }
-  std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
-  return samples[samples.size() / 2];
-}
 
 // Counts the channel changes the main window asks for.
 class CountingPlayer final : public tunora::mainwnd::MainWindowPlayer {
@@ -52,9 +42,7 @@ class CountingPlayer final : public tunora::mainwnd::MainWindowPlayer {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool quick = false;
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--quick") == 0) quick = true;
+  const bool quick = bench::quickRun(argc, argv);
   const int rounds = quick ? 15 : 101;
   using namespace tunora;
 
@@ -83,14 +71,14 @@ int main(int argc, char** argv) {
     wnd.EnableButton(mainwnd::cmd::kNextChannel, true);
     plat::pumpPendingMessages();
 
-    const double repaintNs = medianNs(rounds, 10, [&] {
+    const double repaintNs = bench::medianNs(rounds, 10, [&] {
       plat::invalidate(wnd.window());
       for (plat::Window c = plat::firstChild(wnd.window()); c; c = plat::nextSibling(c)) plat::invalidate(c);
       plat::pumpPendingMessages();
     });
     const plat::Rect r = plat::windowRect(next);
     const plat::Point centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    const double tapNs = medianNs(rounds, 20, [&] {
+    const double tapNs = bench::medianNs(rounds, 20, [&] {
       plat::injectTap(centre);
       plat::pumpPendingMessages();
     });
